@@ -1,0 +1,100 @@
+// Win32 error codes, HRESULTs and the per-thread last error.
+// Stands for: GetLastError, SetLastError, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM).
+//
+// The system's error code space is Win32's on every platform: the POSIX layer
+// maps errno values into it, so events and messages read the same everywhere.
+// Constants use k-names because the Win32 headers define the ERROR_* names as macros.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vorn::platform {
+
+using HRESULT = std::int32_t;
+
+// Win32 system error codes.
+inline constexpr std::uint32_t kErrorSuccess = 0;
+inline constexpr std::uint32_t kErrorInvalidFunction = 1;
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
+inline constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorInvalidHandle = 6;
+inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
+inline constexpr std::uint32_t kErrorOutOfMemory = 14;
+inline constexpr std::uint32_t kErrorWriteFault = 29;
+inline constexpr std::uint32_t kErrorReadFault = 30;
+inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorHandleEof = 38;
+inline constexpr std::uint32_t kErrorNotSupported = 50;
+inline constexpr std::uint32_t kErrorFileExists = 80;
+inline constexpr std::uint32_t kErrorInvalidParameter = 87;
+inline constexpr std::uint32_t kErrorBrokenPipe = 109;
+inline constexpr std::uint32_t kErrorDiskFull = 112;
+inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+inline constexpr std::uint32_t kErrorInvalidName = 123;
+inline constexpr std::uint32_t kErrorDirNotEmpty = 145;
+inline constexpr std::uint32_t kErrorBusy = 170;
+inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorFilenameExcedRange = 206;
+inline constexpr std::uint32_t kErrorPipeBusy = 231;
+inline constexpr std::uint32_t kErrorMoreData = 234;
+inline constexpr std::uint32_t kErrorNoMoreItems = 259;
+inline constexpr std::uint32_t kErrorSemTimeout = 121;
+inline constexpr std::uint32_t kErrorPipeNotConnected = 233;
+inline constexpr std::uint32_t kErrorBadDb = 1009;
+inline constexpr std::uint32_t kErrorBadKey = 1010;
+inline constexpr std::uint32_t kErrorCantRead = 1012;
+inline constexpr std::uint32_t kErrorInvalidPrinterName = 1801;
+inline constexpr std::uint32_t kErrorPrintCancelled = 63;
+
+// Winsock error codes (the host link reports these inside HRESULTs).
+inline constexpr std::uint32_t kWsaEWouldBlock = 10035;
+inline constexpr std::uint32_t kWsaEConnAborted = 10053;
+inline constexpr std::uint32_t kWsaEConnReset = 10054;
+inline constexpr std::uint32_t kWsaENotConn = 10057;
+inline constexpr std::uint32_t kWsaETimedOut = 10060;
+inline constexpr std::uint32_t kWsaEConnRefused = 10061;
+inline constexpr std::uint32_t kWsaEHostUnreach = 10065;
+inline constexpr std::uint32_t kWsaENetUnreach = 10051;
+inline constexpr std::uint32_t kWsaHostNotFound = 11001;
+
+// HRESULTs.
+inline constexpr HRESULT kSOk = 0;
+inline constexpr HRESULT kSFalse = 1;
+inline constexpr HRESULT kEPointer = static_cast<HRESULT>(0x80004003u);
+inline constexpr HRESULT kEFail = static_cast<HRESULT>(0x80004005u);
+inline constexpr HRESULT kEUnexpected = static_cast<HRESULT>(0x8000FFFFu);
+inline constexpr HRESULT kEOutOfMemory = static_cast<HRESULT>(0x8007000Eu);
+inline constexpr HRESULT kEInvalidArg = static_cast<HRESULT>(0x80070057u);
+inline constexpr HRESULT kEAccessDenied = static_cast<HRESULT>(0x80070005u);
+
+constexpr bool succeeded(HRESULT hr) { return hr >= 0; }
+constexpr bool failed(HRESULT hr) { return hr < 0; }
+
+// HRESULT_FROM_WIN32.
+constexpr HRESULT hresultFromWin32(std::uint32_t code) {
+  return code == 0 ? 0 : static_cast<HRESULT>((code & 0xFFFFu) | 0x80070000u);
+}
+
+// The calling thread's last error (GetLastError / SetLastError).
+std::uint32_t lastError();
+void setLastError(std::uint32_t code);
+
+// Maps an errno value to the Win32 code that stands for it; codes without a
+// counterpart map to ERROR_INVALID_FUNCTION... never to 0 for a non-zero errno.
+std::uint32_t win32FromErrno(int errnoValue);
+
+// Maps an errno value from a socket call to its Winsock code (10035, 10061 …).
+std::uint32_t winsockFromErrno(int errnoValue);
+
+// Sets the last error from errno and returns it: the usual tail of a failed POSIX call.
+std::uint32_t setLastErrorFromErrno();
+
+// The system's English message text for a code, as FormatMessageA(FROM_SYSTEM)
+// gives it: ending in "\r\n", or empty when the system has no text for the code.
+// Both plain Win32 codes and HRESULTs (facility WIN32 or others) are accepted.
+std::string systemMessageText(std::uint32_t code);
+
+}  // namespace vorn::platform
