@@ -33,4 +33,7 @@ class EventLog {
   virtual std::unique_ptr<EventSource> registerSource(std::string_view sourceName) = 0;
 };
 
+// The machine's event log.
+EventLog& systemEventLog();
+
 }  // namespace vorn::platform
