@@ -1,0 +1,111 @@
+#include "platform/ansi_code_page.h"
+
+#include <array>
+
+namespace vorn::platform {
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F; the rest of the page is Latin-1.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+char ansiFromUnicode(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+    if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+// Decodes one UTF-8 sequence at `pos`; returns U+FFFD and advances one byte
+// for anything malformed.
+char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
+  const auto lead = static_cast<std::uint8_t>(s[pos]);
+  int extra;
+  char32_t cp;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = lead & 0x07;
+  } else {
+    ++pos;
+    return 0xFFFD;
+  }
+  if (pos + extra >= s.size()) {  // truncated sequence
+    ++pos;
+    return 0xFFFD;
+  }
+  for (int i = 1; i <= extra; ++i) {
+    const auto next = static_cast<std::uint8_t>(s[pos + i]);
+    if ((next & 0xC0) != 0x80) {
+      ++pos;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  pos += extra + 1;
+  return cp;
+}
+
+}  // namespace
+
+char32_t unicodeFromAnsi(std::uint8_t byte) {
+  if (byte >= 0x80 && byte < 0xA0) return kHighControls[byte - 0x80];
+  return byte;
+}
+
+std::string utf8FromAnsi(std::string_view ansi) {
+  std::string out;
+  out.reserve(ansi.size());
+  for (const char c : ansi) appendUtf8(out, unicodeFromAnsi(static_cast<std::uint8_t>(c)));
+  return out;
+}
+
+std::string ansiFromUtf8(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t pos = 0; pos < utf8.size();) out.push_back(ansiFromUnicode(decodeUtf8(utf8, pos)));
+  return out;
+}
+
+std::string ansiLowerCase(std::string_view ansi) {
+  std::string out(ansi);
+  for (char& c : out) {
+    const auto b = static_cast<std::uint8_t>(c);
+    if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) {
+      c = static_cast<char>(b + 0x20);
+    } else if (b == 0x8A || b == 0x8C || b == 0x8E) {
+      c = static_cast<char>(b + 0x10);
+    } else if (b == 0x9F) {
+      c = static_cast<char>(0xFF);
+    }
+  }
+  return out;
+}
+
+}  // namespace vorn::platform

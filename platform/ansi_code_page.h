@@ -1,0 +1,29 @@
+// The system's 8-bit texts are in the ANSI code page, Windows-1252. These
+// conversions stand where Windows converts between it and Unicode
+// (MultiByteToWideChar / WideCharToMultiByte with CP_ACP); our own table,
+// because glibc's iconv refuses the code page's five undefined bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vorn::platform {
+
+// The Unicode code point of a Windows-1252 byte. The five bytes the code page
+// leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of
+// the same value, as Windows does.
+char32_t unicodeFromAnsi(std::uint8_t byte);
+
+// Windows-1252 text as UTF-8.
+std::string utf8FromAnsi(std::string_view ansi);
+
+// UTF-8 text as Windows-1252; characters the code page lacks, and bytes that
+// are not valid UTF-8, become '?' (the default character).
+std::string ansiFromUtf8(std::string_view utf8);
+
+// Lower-cases Windows-1252 text as the system's locale does (ASCII letters,
+// accented capitals, and Š Œ Ž Ÿ).
+std::string ansiLowerCase(std::string_view ansi);
+
+}  // namespace vorn::platform
