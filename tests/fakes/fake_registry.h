@@ -1,0 +1,155 @@
+// An in-memory registry for tests: keys with typed values, a log of every
+// open and query, the number of keys currently open, and injectable open
+// failures. Key paths and value names are compared without regard to case.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/registry.h"
+
+namespace vorn::fakes {
+
+struct FakeRegistryValue {
+  std::uint32_t type = platform::kRegNone;
+  std::vector<std::uint8_t> data;
+};
+
+inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
+}
+
+struct FakeRegistryState {
+  struct CaseInsensitiveLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+      return std::lexicographical_compare(
+          a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+            return std::tolower(x) < std::tolower(y);
+          });
+    }
+  };
+  using Values = std::map<std::string, FakeRegistryValue, CaseInsensitiveLess>;
+
+  std::map<std::string, Values, CaseInsensitiveLess> keys;
+  std::vector<std::string> openedPaths;     // every openKey call, in order
+  std::vector<std::uint32_t> openedAccess;  // the access mask of each call
+  std::vector<std::string> queriedNames;    // every queryValue call, in order
+  int openKeys = 0;                         // keys opened and not yet closed
+  std::uint32_t openFailure = platform::kErrorSuccess;  // non-zero: every open fails with it
+};
+
+class FakeRegistryKey : public platform::RegistryKey {
+ public:
+  FakeRegistryKey(std::shared_ptr<FakeRegistryState> state, std::string path)
+      : state_(std::move(state)), path_(std::move(path)) {
+    ++state_->openKeys;
+  }
+  ~FakeRegistryKey() override { --state_->openKeys; }
+  FakeRegistryKey(const FakeRegistryKey&) = delete;
+  FakeRegistryKey& operator=(const FakeRegistryKey&) = delete;
+
+  std::uint32_t queryValue(std::string_view name, std::uint32_t& type,
+                           std::span<std::uint8_t> buffer, std::uint32_t& size) override {
+    state_->queriedNames.emplace_back(name);
+    const auto& values = state_->keys[path_];
+    const auto it = values.find(std::string(name));
+    if (it == values.end()) return platform::kErrorFileNotFound;
+    type = it->second.type;
+    size = static_cast<std::uint32_t>(it->second.data.size());
+    if (buffer.empty()) return platform::kErrorSuccess;
+    if (buffer.size() < it->second.data.size()) return platform::kErrorMoreData;
+    std::copy(it->second.data.begin(), it->second.data.end(), buffer.begin());
+    return platform::kErrorSuccess;
+  }
+
+  std::uint32_t enumSubkey(std::uint32_t index, std::string& name) override {
+    const std::string prefix = path_ + "\\";
+    std::uint32_t seen = 0;
+    for (const auto& [path, values] : state_->keys) {
+      if (path.size() <= prefix.size() || !equalsIgnoringCase(path.substr(0, prefix.size()), prefix)) {
+        continue;
+      }
+      const std::string rest = path.substr(prefix.size());
+      if (rest.find('\\') != std::string::npos) continue;
+      if (seen++ == index) {
+        name = rest;
+        return platform::kErrorSuccess;
+      }
+    }
+    return platform::kErrorNoMoreItems;
+  }
+
+ private:
+  std::shared_ptr<FakeRegistryState> state_;
+  std::string path_;
+};
+
+class FakeRegistry : public platform::Registry {
+ public:
+  FakeRegistry() : state_(std::make_shared<FakeRegistryState>()) {}
+
+  std::uint32_t openKey(std::string_view path, std::uint32_t access,
+                        std::unique_ptr<platform::RegistryKey>& key) override {
+    state_->openedPaths.emplace_back(path);
+    state_->openedAccess.push_back(access);
+    if (state_->openFailure != platform::kErrorSuccess) return state_->openFailure;
+    if (state_->keys.find(std::string(path)) == state_->keys.end()) {
+      return platform::kErrorFileNotFound;
+    }
+    key = std::make_unique<FakeRegistryKey>(state_, std::string(path));
+    return platform::kErrorSuccess;
+  }
+
+  // Creates the key (without values) if it does not exist.
+  void addKey(std::string_view path) { state_->keys[std::string(path)]; }
+
+  // Stores raw bytes under any type, exactly as given.
+  void setRaw(std::string_view path, std::string_view name, std::uint32_t type,
+              std::vector<std::uint8_t> data) {
+    state_->keys[std::string(path)][std::string(name)] = {type, std::move(data)};
+  }
+
+  // A text with its terminating zero byte (REG_SZ unless told otherwise).
+  void setString(std::string_view path, std::string_view name, std::string_view text,
+                 std::uint32_t type = platform::kRegSz) {
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    setRaw(path, name, type, std::move(data));
+  }
+
+  // A string list with its two closing zero bytes.
+  void setMultiString(std::string_view path, std::string_view name,
+                      const std::vector<std::string>& strings) {
+    std::vector<std::uint8_t> data;
+    for (const auto& text : strings) {
+      data.insert(data.end(), text.begin(), text.end());
+      data.push_back(0);
+    }
+    data.push_back(0);
+    setRaw(path, name, platform::kRegMultiSz, std::move(data));
+  }
+
+  // A REG_DWORD, little-endian.
+  void setDword(std::string_view path, std::string_view name, std::uint32_t value) {
+    setRaw(path, name, platform::kRegDword,
+           {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+  }
+
+  FakeRegistryState& state() { return *state_; }
+
+ private:
+  std::shared_ptr<FakeRegistryState> state_;
+};
+
+}  // namespace vorn::fakes
