@@ -1,8 +1,12 @@
 // The rendering engine's one state record per agent process.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/device_context.h"
 
 namespace vorn::platform {
 class DeviceMode;
@@ -15,6 +19,30 @@ namespace vorn {
 // Limits of the context texts (fields of 104 bytes with their terminator).
 inline constexpr std::size_t kPrinterNameMax = 103;
 inline constexpr std::size_t kLoadDirectoryMax = 103;
+
+// Text gathered for one TextOutA call.
+inline constexpr std::size_t kLineBufferSize = 1000;
+// Fonts kept alive per document, reused in rotation.
+inline constexpr std::size_t kFontCacheSlots = 16;
+
+// The formatting parameters that define a font.
+struct FontKey {
+  std::int32_t linePitch = -1;
+  std::int32_t charPitch = -1;
+  std::int32_t underline = -1;
+  std::int32_t strokeWeight = -1;
+  std::int32_t italic = -1;
+  std::int32_t typeface = -1;
+  std::int32_t proportional = -1;
+  std::int32_t fontHeight = -1;
+
+  friend bool operator==(const FontKey&, const FontKey&) = default;
+};
+
+struct FontSlot {
+  platform::GdiObject font = platform::kNoObject;  // owned by the engine
+  FontKey key;
+};
 
 struct RenderState {
   // The platform services the engine reaches the printer and the load directory through.
@@ -31,6 +59,48 @@ struct RenderState {
   std::uint16_t altTray = 0;                     // profile AltTray
   std::string loadDirectory;                     // profile loadarea, as stored
   std::string outputFileName;                    // per job, when printing to a file
+
+  // Document, set when the document starts. The device context belongs to the caller.
+  platform::DeviceContext* dc = nullptr;
+  std::uint32_t options = 0;
+  std::int32_t dpiX = 0;
+  std::int32_t dpiY = 0;
+  std::int32_t offsetX = 0;
+  std::int32_t offsetY = 0;
+  std::int32_t pageHeight = 0;
+
+  // Layout and line.
+  bool docOpen = false;
+  bool pageOpen = false;
+  std::int32_t pagesStarted = 0;
+  std::int32_t baselineY = 0;
+  std::int32_t lineStartX = 0;
+  bool pendingAdvance = false;
+  bool fontDirty = true;
+  std::array<char, kLineBufferSize> lineBuffer{};
+  std::size_t lineLength = 0;
+
+  // Formatting parameters, changed by stream commands.
+  std::int32_t linePitch = 60;     // lines per ten inches
+  std::int32_t charPitch = 100;    // characters per ten inches
+  std::int32_t underline = 0;
+  std::int32_t strokeWeight = 0;   // -7 thinnest … 7 heaviest
+  std::int32_t italic = 0;
+  std::int32_t typeface = 0;
+  std::int32_t proportional = 0;
+  std::int32_t fontHeight = 0;     // decipoints; 0 derives it from the line pitch
+  std::int32_t topMargin = 0;      // tenths of a line from the sheet's top edge
+  std::int32_t leftMargin = 0;     // tenths of a column from the sheet's left edge
+  std::int32_t orientation = -1;   // -1 never set in this document
+  std::int32_t paperSource = -1;
+  std::int32_t duplex = -1;
+  bool deviceModeDirty = false;
+
+  // Fonts.
+  FontKey currentKey;                                // the font selected last
+  std::array<FontSlot, kFontCacheSlots> FontCache{};
+  std::int32_t cacheLast = -1;                       // slot filled last
+  platform::GdiObject originalFont = platform::kNoObject;  // the device's font before ours
 };
 
 }  // namespace vorn

@@ -1,0 +1,146 @@
+// Commands embedded in the print stream: STX, a letter, and a parameter.
+#include <algorithm>
+#include <string_view>
+
+#include "agent/render/bitmaps.h"
+#include "agent/render/fonts.h"
+#include "agent/render/print_stream.h"
+#include "agent/render/vorn_print.h"
+#include "agent/render/wrapping_math.h"
+
+namespace vorn {
+namespace {
+
+constexpr std::uint8_t kFirstParameterByte = 0x20;
+constexpr std::size_t kImageNameMax = 24;
+
+// The image-or-macro name: the first 24 parameter bytes without trailing spaces.
+std::string_view imageName(std::span<const std::uint8_t> parameter) {
+  std::string_view name(reinterpret_cast<const char*>(parameter.data()),
+                        std::min(parameter.size(), kImageNameMax));
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  return name;
+}
+
+void setSelector(RenderState& state, std::int32_t& selector, std::int32_t value) {
+  if (value == selector) return;
+  selector = value;
+  state.deviceModeDirty = true;
+}
+
+int endPageCommand(RenderState& state) {
+  if (FlushLine(state, -1) != 0) return -1;
+  if (state.pageOpen) {
+    if (state.dc->endPage() <= 0) return -1;
+    state.pageOpen = false;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t ParameterValue(std::span<const std::uint8_t> parameter) {
+  std::uint32_t value = 0;
+  bool negative = false;
+  for (const std::uint8_t byte : parameter) {
+    std::uint32_t digit;
+    if (byte < 0x60) {
+      digit = static_cast<std::uint32_t>(byte) - 0x30u;  // below '0' wraps to a negative digit
+    } else {
+      digit = static_cast<std::uint32_t>(byte) - 0x60u;
+      negative = true;
+    }
+    value = value * 10u + digit;
+  }
+  if (negative) value = 0u - value;
+  return static_cast<std::int32_t>(value);
+}
+
+int ExecuteCommand(RenderState& state, std::span<const std::uint8_t> block, std::size_t& position) {
+  const std::size_t end = block.size();
+  std::size_t cursor = position + 1;
+  if (cursor >= end) {  // the letter lies beyond the block: nothing to do
+    position = end;
+    return 0;
+  }
+  const std::uint8_t letter = block[cursor++];
+  const std::size_t parameterStart = cursor;
+  while (cursor < end && block[cursor] >= kFirstParameterByte) ++cursor;
+  position = cursor;  // the control byte that ended the parameter is read as stream
+  const auto parameter = block.subspan(parameterStart, cursor - parameterStart);
+
+  switch (letter) {
+    case 0x20:
+    case 0x2F:
+    case 0x30:
+    case 0x31:
+      return 0;
+    case 0x32:
+      SyncPosition(state);
+      PlaceImageOrMacro(state, imageName(parameter));
+      return 0;
+    default:
+      break;
+  }
+
+  state.fontDirty = true;
+  const std::int32_t value = ParameterValue(parameter);
+  const bool fixedLayout = (state.options & OPT_FIXED_LAYOUT) != 0;
+  switch (letter) {
+    case 0x22:
+      setSelector(state, state.paperSource, value);
+      break;
+    case 0x24:
+      return endPageCommand(state);
+    case 0x25:
+      if (!fixedLayout) state.topMargin = value;
+      break;
+    case 0x26:
+      if (!fixedLayout) state.leftMargin = value;
+      break;
+    case 0x40:
+      if (!fixedLayout) state.linePitch = value;
+      break;
+    case 0x41:
+      if (!fixedLayout) state.charPitch = value;
+      break;
+    case 0x42:
+      state.underline = value;
+      break;
+    case 0x43:
+      state.strokeWeight = value;
+      break;
+    case 0x44:
+      state.italic = value;
+      break;
+    case 0x45:
+      setSelector(state, state.orientation, value);
+      break;
+    case 0x47:
+      state.typeface = value;
+      break;
+    case 0x48:
+      state.proportional = value;
+      if (value != 0 && state.typeface <= 1) {
+        state.typeface = 2;
+      } else if (value == 0 && state.typeface > 1) {
+        state.typeface = 0;
+      }
+      break;
+    case 0x49:
+      state.fontHeight = value;
+      break;
+    case 0x4A:
+      SyncPosition(state);
+      state.dc->moveTo(WrapAdd(WrapMul(value, ColumnWidth(state)), state.lineStartX), state.baselineY);
+      break;
+    case 0x71:
+      setSelector(state, state.duplex, value);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace vorn
