@@ -48,6 +48,31 @@ inline constexpr std::uint32_t kErrorBadKey = 1010;
 inline constexpr std::uint32_t kErrorCantRead = 1012;
 inline constexpr std::uint32_t kErrorInvalidPrinterName = 1801;
 inline constexpr std::uint32_t kErrorPrintCancelled = 63;
+inline constexpr std::uint32_t kErrorBadEnvironment = 10;
+inline constexpr std::uint32_t kErrorBadFormat = 11;
+inline constexpr std::uint32_t kErrorNotSameDevice = 17;
+inline constexpr std::uint32_t kErrorWriteProtect = 19;
+inline constexpr std::uint32_t kErrorNetnameDeleted = 64;
+inline constexpr std::uint32_t kErrorBadPathname = 161;
+inline constexpr std::uint32_t kErrorFileTooLarge = 223;
+inline constexpr std::uint32_t kErrorNoData = 232;
+inline constexpr std::uint32_t kErrorOperationAborted = 995;
+inline constexpr std::uint32_t kErrorIoPending = 997;
+inline constexpr std::uint32_t kErrorServiceRequestTimeout = 1053;
+inline constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
+inline constexpr std::uint32_t kErrorServiceDoesNotExist = 1060;
+inline constexpr std::uint32_t kErrorServiceCannotAcceptCtrl = 1061;
+inline constexpr std::uint32_t kErrorServiceNotActive = 1062;
+inline constexpr std::uint32_t kErrorFailedServiceControllerConnect = 1063;
+inline constexpr std::uint32_t kErrorServiceMarkedForDelete = 1072;
+inline constexpr std::uint32_t kErrorServiceExists = 1073;
+inline constexpr std::uint32_t kErrorIoDevice = 1117;
+inline constexpr std::uint32_t kErrorConnectionRefused = 1225;
+inline constexpr std::uint32_t kErrorNetworkUnreachable = 1231;
+inline constexpr std::uint32_t kErrorHostUnreachable = 1232;
+inline constexpr std::uint32_t kErrorConnectionAborted = 1236;
+inline constexpr std::uint32_t kErrorTimeout = 1460;
+inline constexpr std::uint32_t kErrorCantResolveFilename = 1921;
 
 // Winsock error codes (the host link reports these inside HRESULTs).
 inline constexpr std::uint32_t kWsaEWouldBlock = 10035;
@@ -59,16 +84,39 @@ inline constexpr std::uint32_t kWsaEConnRefused = 10061;
 inline constexpr std::uint32_t kWsaEHostUnreach = 10065;
 inline constexpr std::uint32_t kWsaENetUnreach = 10051;
 inline constexpr std::uint32_t kWsaHostNotFound = 11001;
+inline constexpr std::uint32_t kWsaEIntr = 10004;
+inline constexpr std::uint32_t kWsaEBadF = 10009;
+inline constexpr std::uint32_t kWsaEAcces = 10013;
+inline constexpr std::uint32_t kWsaEFault = 10014;
+inline constexpr std::uint32_t kWsaEInval = 10022;
+inline constexpr std::uint32_t kWsaEMFile = 10024;
+inline constexpr std::uint32_t kWsaEInProgress = 10036;
+inline constexpr std::uint32_t kWsaEAlready = 10037;
+inline constexpr std::uint32_t kWsaENotSock = 10038;
+inline constexpr std::uint32_t kWsaEMsgSize = 10040;
+inline constexpr std::uint32_t kWsaEAddrInUse = 10048;
+inline constexpr std::uint32_t kWsaEAddrNotAvail = 10049;
+inline constexpr std::uint32_t kWsaENetDown = 10050;
+inline constexpr std::uint32_t kWsaENoBufs = 10055;
+inline constexpr std::uint32_t kWsaEShutdown = 10058;
+inline constexpr std::uint32_t kWsaEHostDown = 10064;
+inline constexpr std::uint32_t kWsaTryAgain = 11002;
+inline constexpr std::uint32_t kWsaNoRecovery = 11003;
+inline constexpr std::uint32_t kWsaNoData = 11004;
 
 // HRESULTs.
 inline constexpr HRESULT kSOk = 0;
 inline constexpr HRESULT kSFalse = 1;
+inline constexpr HRESULT kENotImpl = static_cast<HRESULT>(0x80004001u);
+inline constexpr HRESULT kENoInterface = static_cast<HRESULT>(0x80004002u);
 inline constexpr HRESULT kEPointer = static_cast<HRESULT>(0x80004003u);
+inline constexpr HRESULT kEAbort = static_cast<HRESULT>(0x80004004u);
 inline constexpr HRESULT kEFail = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT kEUnexpected = static_cast<HRESULT>(0x8000FFFFu);
 inline constexpr HRESULT kEOutOfMemory = static_cast<HRESULT>(0x8007000Eu);
 inline constexpr HRESULT kEInvalidArg = static_cast<HRESULT>(0x80070057u);
 inline constexpr HRESULT kEAccessDenied = static_cast<HRESULT>(0x80070005u);
+inline constexpr HRESULT kEHandle = static_cast<HRESULT>(0x80070006u);
 
 constexpr bool succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool failed(HRESULT hr) { return hr < 0; }
@@ -83,10 +131,11 @@ std::uint32_t lastError();
 void setLastError(std::uint32_t code);
 
 // Maps an errno value to the Win32 code that stands for it; codes without a
-// counterpart map to ERROR_INVALID_FUNCTION... never to 0 for a non-zero errno.
+// counterpart map to ERROR_INVALID_FUNCTION (1), never to 0 for a non-zero errno.
 std::uint32_t win32FromErrno(int errnoValue);
 
-// Maps an errno value from a socket call to its Winsock code (10035, 10061 …).
+// Maps an errno value from a socket call to its Winsock code (10035, 10061 …);
+// codes without a counterpart map to WSAEINVAL (10022), 0 stays 0.
 std::uint32_t winsockFromErrno(int errnoValue);
 
 // Sets the last error from errno and returns it: the usual tail of a failed POSIX call.

@@ -25,7 +25,7 @@ inline constexpr std::uint32_t kRegLink = 6;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
-// Access masks (accepted; the POSIX registry is read-only through this interface).
+// Access masks (any is accepted; the registry is read-only through this interface).
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
 
@@ -57,5 +57,9 @@ class Registry {
   virtual std::uint32_t openKey(std::string_view path, std::uint32_t access,
                                 std::unique_ptr<RegistryKey>& key) = 0;
 };
+
+// The machine's registry. Each openKey reads it afresh, so changes made
+// outside take effect at the next open; an open key keeps what it read.
+Registry& systemRegistry();
 
 }  // namespace vorn::platform

@@ -1,6 +1,13 @@
 # POSIX implementation of the core services: errors, root, registry, event
 # log, files, clock, process, event loop.
 target_sources(vorn_platform PRIVATE
+  posix/error.cpp
+  posix/root.cpp
+  posix/reg_file.cpp
+  posix/registry.cpp
+  posix/event_log.cpp
+  posix/file.cpp
+  posix/clock.cpp
   posix/event_loop.cpp
   posix/process.cpp
 )

@@ -1,0 +1,734 @@
+// The ".reg" tree, parser and writer.
+#include "platform/posix/reg_file.h"
+
+#include "platform/ansi_code_page.h"
+#include "platform/registry.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <stdexcept>
+
+namespace vorn::platform::posix {
+namespace {
+
+constexpr std::string_view kVersion5Header = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kRegedit4Header = "REGEDIT4";
+constexpr std::array<std::string_view, 5> kHives = {
+    "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HKEY_USERS", "HKEY_CURRENT_CONFIG",
+};
+// The limits Windows puts on names; they also bound the depth of the tree.
+constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxKeyDepth = 512;
+constexpr std::size_t kMaxValueNameLength = 16383;
+
+std::uint8_t upperAnsi(std::uint8_t b) {
+  if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) return static_cast<std::uint8_t>(b - 0x20);
+  switch (b) {
+    case 0x9A: return 0x8A;  // š
+    case 0x9C: return 0x8C;  // œ
+    case 0x9E: return 0x8E;  // ž
+    case 0xFF: return 0x9F;  // ÿ
+    default: return b;
+  }
+}
+
+char32_t sortKey(char c) { return unicodeFromAnsi(upperAnsi(static_cast<std::uint8_t>(c))); }
+
+// The Windows-1252 byte of a code point; '?' when the code page lacks it.
+char ansiFromCodePoint(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  for (unsigned b = 0x80; b < 0xA0; ++b) {
+    if (unicodeFromAnsi(static_cast<std::uint8_t>(b)) == cp) return static_cast<char>(b);
+  }
+  return '?';
+}
+
+std::optional<std::string_view> canonicalHive(std::string_view name) {
+  for (const std::string_view hive : kHives) {
+    if (regNamesEqual(hive, name)) return hive;
+  }
+  return std::nullopt;
+}
+
+// Splits a full key path into its components; nullopt when it is not valid.
+std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path) {
+  std::vector<std::string_view> parts;
+  while (true) {
+    const std::size_t slash = path.find('\\');
+    const std::string_view part = path.substr(0, slash);
+    if (part.empty() || part.size() > kMaxKeyNameLength || parts.size() >= kMaxKeyDepth) return std::nullopt;
+    parts.push_back(part);
+    if (slash == std::string_view::npos) break;
+    path.remove_prefix(slash + 1);
+  }
+  const auto hive = canonicalHive(parts.front());
+  if (!hive) return std::nullopt;
+  parts.front() = *hive;
+  return parts;
+}
+
+// Strict UTF-8 check (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool isValidUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto lead = static_cast<std::uint8_t>(s[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t extra;
+    char32_t cp;
+    char32_t minimum;
+    if ((lead & 0xE0) == 0xC0) {
+      extra = 1, cp = lead & 0x1Fu, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, cp = lead & 0x0Fu, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, cp = lead & 0x07u, minimum = 0x10000;
+    } else {
+      return false;
+    }
+    if (s.size() - i <= extra) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<std::uint8_t>(s[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (next & 0x3Fu);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// UTF-16LE data of a text value as the ANSI API returns it: one byte per
+// character; an unpaired surrogate becomes '?', a lone last byte is dropped.
+std::vector<std::uint8_t> ansiFromUtf16Data(std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> out;
+  out.reserve(data.size() / 2);
+  const std::size_t units = data.size() / 2;
+  for (std::size_t i = 0; i < units; ++i) {
+    const char32_t unit = data[2 * i] | (data[2 * i + 1] << 8);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+      const char32_t low = data[2 * i + 2] | (data[2 * i + 3] << 8);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        out.push_back('?');  // a supplementary character: never in Windows-1252
+        ++i;
+        continue;
+      }
+    }
+    out.push_back(static_cast<std::uint8_t>(ansiFromCodePoint(unit >= 0xD800 && unit <= 0xDFFF ? U'?' : unit)));
+  }
+  return out;
+}
+
+bool isTextType(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimLeft(std::string_view s) {
+  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+  return s;
+}
+
+std::string_view trimRight(std::string_view s) {
+  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (upperAnsi(static_cast<std::uint8_t>(s[i])) != upperAnsi(static_cast<std::uint8_t>(prefix[i]))) return false;
+  }
+  return true;
+}
+
+// A fault found while parsing; caught at the top and turned into the result.
+struct ParseFault {
+  std::size_t line;
+  std::string reason;
+};
+
+// Decodes UTF-16LE file text (after its byte-order mark) into UTF-8.
+std::string utf8FromUtf16File(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  std::size_t line = 1;
+  if (bytes.size() % 2 != 0) throw ParseFault{1, "UTF-16 text with an odd number of bytes"};
+  const std::size_t units = bytes.size() / 2;
+  for (std::size_t i = 0; i < units; ++i) {
+    char32_t cp = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units) {
+      const char32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if (cp >= 0xD800 && cp <= 0xDFFF) throw ParseFault{line, "invalid UTF-16 text"};
+    if (cp == '\n') ++line;
+    appendUtf8(out, cp);
+  }
+  return out;
+}
+
+class Parser {
+ public:
+  Parser(std::string_view text, bool textIsUtf8) : textIsUtf8_(textIsUtf8) {
+    // Lines end in LF or CRLF; the last one may lack its end.
+    while (!text.empty()) {
+      const std::size_t end = text.find('\n');
+      std::string_view line = text.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      lines_.push_back(line);
+      if (end == std::string_view::npos) break;
+      text.remove_prefix(end + 1);
+    }
+  }
+
+  RegTree parse() {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      if (lines_[i].find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) {
+        throw ParseFault{i + 1, "control character in the text"};
+      }
+    }
+    if (lines_.empty()) throw ParseFault{1, "missing header"};
+    const std::string_view header = trimRight(lines_[0]);
+    if (header == kVersion5Header) {
+      version5_ = true;
+    } else if (header != kRegedit4Header) {
+      throw ParseFault{1, "unknown header"};
+    }
+    for (index_ = 1; index_ < lines_.size(); ++index_) parseLine(trimLeft(lines_[index_]));
+    return std::move(tree_);
+  }
+
+ private:
+  std::size_t lineNumber() const { return index_ + 1; }
+  [[noreturn]] void fail(std::string reason) const { throw ParseFault{lineNumber(), std::move(reason)}; }
+
+  std::string toAnsi(std::string_view text) const { return textIsUtf8_ ? ansiFromUtf8(text) : std::string(text); }
+
+  void parseLine(std::string_view line) {
+    if (line.empty() || line.front() == ';') return;
+    if (line.front() == '[') return parseKeyLine(trimRight(line));
+    if (line.front() == '"' || line.front() == '@') return parseValueLine(line);
+    fail("unexpected text");
+  }
+
+  void parseKeyLine(std::string_view line) {
+    if (line.size() < 2 || line.back() != ']') fail("key name without its closing bracket");
+    std::string_view inner = line.substr(1, line.size() - 2);
+    const bool deletion = !inner.empty() && inner.front() == '-';
+    if (deletion) inner.remove_prefix(1);
+    const std::string path = toAnsi(inner);
+    const auto parts = splitKeyPath(path);
+    if (!parts) fail("invalid key name");
+    if (deletion) {
+      if (parts->size() == 1) fail("a root key cannot be deleted");
+      tree_.removeKey(path);
+      current_ = nullptr;
+    } else {
+      current_ = &tree_.createKey(path);
+    }
+  }
+
+  // A string in double quotes at `pos`, with its escapes resolved; `pos` moves past it.
+  std::string parseQuoted(std::string_view line, std::size_t& pos) const {
+    std::string raw;
+    for (std::size_t i = pos + 1; i < line.size(); ++i) {
+      const char c = line[i];
+      if (c == '"') {
+        pos = i + 1;
+        return raw;
+      }
+      if (c == '\\') {
+        if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"')) fail("invalid escape in a string");
+        raw.push_back(line[++i]);
+      } else {
+        raw.push_back(c);
+      }
+    }
+    fail("unterminated string");
+  }
+
+  void expectEnd(std::string_view rest) const {
+    if (!trimLeft(rest).empty()) fail("unexpected text after the value");
+  }
+
+  void parseValueLine(std::string_view line) {
+    if (current_ == nullptr) fail("value outside of a key");
+    std::size_t pos = 0;
+    std::string name;
+    if (line.front() == '@') {
+      pos = 1;
+    } else {
+      name = toAnsi(parseQuoted(line, pos));
+      if (name.size() > kMaxValueNameLength) fail("value name too long");
+    }
+    std::string_view rest = trimLeft(line.substr(pos));
+    if (rest.empty() || rest.front() != '=') fail("'=' expected after the value name");
+    rest = trimLeft(rest.substr(1));
+
+    if (!rest.empty() && rest.front() == '"') {
+      std::size_t end = 0;
+      std::string text = toAnsi(parseQuoted(rest, end));
+      expectEnd(rest.substr(end));
+      current_->setString(name, text);
+    } else if (!rest.empty() && rest.front() == '-') {
+      expectEnd(rest.substr(1));
+      current_->removeValue(name);
+    } else if (startsWithNoCase(rest, "dword:")) {
+      current_->setDword(name, parseDword(rest.substr(6)));
+    } else if (startsWithNoCase(rest, "hex")) {
+      parseHexValue(name, rest.substr(3));
+    } else {
+      fail("invalid value data");
+    }
+  }
+
+  std::uint32_t parseDword(std::string_view digits) const {
+    std::uint32_t value = 0;
+    std::size_t count = 0;
+    while (count < digits.size() && hexDigit(digits[count]) >= 0) {
+      value = (value << 4) | static_cast<std::uint32_t>(hexDigit(digits[count]));
+      ++count;
+    }
+    if (count == 0 || count > 8) fail("invalid dword value");
+    expectEnd(digits.substr(count));
+    return value;
+  }
+
+  // After "hex": an optional "(type)", then ':' and the bytes.
+  void parseHexValue(const std::string& name, std::string_view rest) {
+    std::uint32_t type = kRegBinary;
+    if (!rest.empty() && rest.front() == '(') {
+      std::size_t count = 0;
+      type = 0;
+      while (1 + count < rest.size() && hexDigit(rest[1 + count]) >= 0) {
+        type = (type << 4) | static_cast<std::uint32_t>(hexDigit(rest[1 + count]));
+        ++count;
+      }
+      if (count == 0 || count > 8 || 1 + count >= rest.size() || rest[1 + count] != ')') fail("invalid hex type");
+      rest.remove_prefix(count + 2);
+    }
+    if (rest.empty() || rest.front() != ':') fail("':' expected after hex");
+    std::vector<std::uint8_t> data = parseHexBytes(rest.substr(1));
+    if (version5_ && isTextType(type)) data = ansiFromUtf16Data(data);
+    current_->setValue(name, type, std::move(data));
+  }
+
+  // Comma-separated bytes of one or two hex digits; a backslash at the end of
+  // a line continues the data on the next line.
+  std::vector<std::uint8_t> parseHexBytes(std::string_view segment) {
+    std::vector<std::uint8_t> bytes;
+    bool expectByte = true;
+    std::size_t i = 0;
+    while (i < segment.size()) {
+      const char c = segment[i];
+      if (isBlank(c)) {
+        ++i;
+      } else if (hexDigit(c) >= 0) {
+        if (!expectByte) fail("',' expected between hex bytes");
+        int value = hexDigit(c);
+        ++i;
+        if (i < segment.size() && hexDigit(segment[i]) >= 0) value = (value << 4) | hexDigit(segment[i++]);
+        if (i < segment.size() && hexDigit(segment[i]) >= 0) fail("invalid hex byte");
+        bytes.push_back(static_cast<std::uint8_t>(value));
+        expectByte = false;
+      } else if (c == ',') {
+        if (expectByte) fail("hex byte expected");
+        expectByte = true;
+        ++i;
+      } else if (c == '\\' && trimLeft(segment.substr(i + 1)).empty()) {
+        if (index_ + 1 >= lines_.size()) fail("continuation at the end of the file");
+        ++index_;
+        segment = lines_[index_];
+        i = 0;
+      } else {
+        fail("invalid hex data");
+      }
+    }
+    if (expectByte && !bytes.empty()) fail("hex byte expected");
+    return bytes;
+  }
+
+  std::vector<std::string_view> lines_;
+  std::size_t index_ = 0;
+  bool textIsUtf8_;
+  bool version5_ = false;
+  RegTree tree_;
+  RegKey* current_ = nullptr;
+};
+
+RegParseResult parseText(std::span<const std::uint8_t> bytes) {
+  constexpr std::array<std::uint8_t, 2> kUtf16Bom = {0xFF, 0xFE};
+  constexpr std::array<std::uint8_t, 3> kUtf8Bom = {0xEF, 0xBB, 0xBF};
+  std::string decoded;
+  std::string_view text;
+  bool textIsUtf8;
+  if (bytes.size() >= 2 && std::equal(kUtf16Bom.begin(), kUtf16Bom.end(), bytes.begin())) {
+    decoded = utf8FromUtf16File(bytes.subspan(2));
+    text = decoded;
+    textIsUtf8 = true;
+  } else {
+    const bool utf8Bom = bytes.size() >= 3 && std::equal(kUtf8Bom.begin(), kUtf8Bom.end(), bytes.begin());
+    if (utf8Bom) bytes = bytes.subspan(3);
+    text = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    // Without a mark the header tells: version 5 text is UTF-8, REGEDIT4 text 8-bit.
+    textIsUtf8 = utf8Bom || !text.starts_with(kRegedit4Header);
+    if (textIsUtf8 && !isValidUtf8(text)) {
+      std::size_t line = 1;
+      // Report the first line that is not valid UTF-8.
+      for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t end = rest.find('\n');
+        if (!isValidUtf8(rest.substr(0, end))) break;
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+        ++line;
+      }
+      throw ParseFault{line, "invalid UTF-8 text"};
+    }
+  }
+  RegParseResult result;
+  result.tree = Parser(text, textIsUtf8).parse();
+  return result;
+}
+
+void appendEscapedQuoted(std::string& out, std::string_view ansi, bool utf8) {
+  out.push_back('"');
+  for (const char c : ansi) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    if (utf8) {
+      appendUtf8(out, unicodeFromAnsi(static_cast<std::uint8_t>(c)));
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back('"');
+}
+
+void checkWritableName(std::string_view name) {
+  if (name.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos) {
+    throw std::invalid_argument("a registry name with a zero byte or a line end cannot be written");
+  }
+}
+
+// REG_SZ data that the quoted form holds exactly: text without control
+// characters (tabs aside) and one terminating zero.
+bool quotable(const RegValue& value) {
+  if (value.type != kRegSz || value.data.empty() || value.data.back() != 0) return false;
+  return std::all_of(value.data.begin(), value.data.end() - 1, [](std::uint8_t b) { return b >= 0x20 || b == '\t'; });
+}
+
+class Writer {
+ public:
+  explicit Writer(RegFileFormat format)
+      : version5_(format != RegFileFormat::kRegedit4) {}
+
+  std::string write(const RegTree& tree) {
+    out_ = version5_ ? kVersion5Header : kRegedit4Header;
+    out_ += "\r\n\r\n";
+    for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, hive->name());
+    return std::move(out_);
+  }
+
+ private:
+  void writeKey(const RegKey& key, const std::string& path) {
+    checkWritableName(key.name());
+    const auto subkeys = key.subkeys();
+    // Keys with subkeys and no values come back implicitly with their subkeys.
+    if (!key.values().empty() || subkeys.empty()) {
+      out_ += '[';
+      appendText(path);
+      out_ += "]\r\n";
+      for (const RegValue& value : key.values()) writeValue(value);
+      out_ += "\r\n";
+    }
+    for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + child->name());
+  }
+
+  void appendText(std::string_view ansi) { out_ += version5_ ? utf8FromAnsi(ansi) : std::string(ansi); }
+
+  void writeValue(const RegValue& value) {
+    checkWritableName(value.name);
+    const std::size_t lineStart = out_.size();
+    if (value.name.empty()) {
+      out_ += '@';
+    } else {
+      appendEscapedQuoted(out_, value.name, version5_);
+    }
+    out_ += '=';
+    if (quotable(value)) {
+      appendEscapedQuoted(out_, std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1),
+                          version5_);
+    } else if (value.type == kRegDword && value.data.size() == 4) {
+      std::array<char, 16> digits{};
+      const std::uint32_t v = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                              (static_cast<std::uint32_t>(value.data[3]) << 24);
+      std::snprintf(digits.data(), digits.size(), "dword:%08x", v);
+      out_ += digits.data();
+    } else {
+      writeHex(value, lineStart);
+    }
+    out_ += "\r\n";
+  }
+
+  void writeHex(const RegValue& value, std::size_t lineStart) {
+    if (value.type == kRegBinary) {
+      out_ += "hex:";
+    } else {
+      std::array<char, 24> prefix{};
+      std::snprintf(prefix.data(), prefix.size(), "hex(%x):", value.type);
+      out_ += prefix.data();
+    }
+    std::vector<std::uint8_t> bytes;
+    if (version5_ && isTextType(value.type)) {
+      for (const std::uint8_t b : value.data) {
+        const char32_t unit = unicodeFromAnsi(b);
+        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+      }
+    } else {
+      bytes = value.data;
+    }
+    // Lines of at most 80 characters, as Windows writes them.
+    std::size_t column = out_.size() - lineStart;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      std::array<char, 4> digits{};
+      std::snprintf(digits.data(), digits.size(), "%02x", bytes[i]);
+      out_ += digits.data();
+      column += 2;
+      if (i + 1 < bytes.size()) {
+        out_ += ',';
+        ++column;
+        if (column > 76) {
+          out_ += "\\\r\n  ";
+          column = 2;
+        }
+      }
+    }
+  }
+
+  bool version5_;
+  std::string out_;
+};
+
+std::string utf16FileFromUtf8(std::string_view utf8) {
+  std::string out = "\xFF\xFE";
+  out.reserve(2 + utf8.size() * 2);
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<std::uint8_t>(utf8[i]);
+    char32_t cp;
+    std::size_t extra;
+    if (lead < 0x80) {
+      cp = lead, extra = 0;
+    } else if ((lead & 0xE0) == 0xC0) {
+      cp = lead & 0x1Fu, extra = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+      cp = lead & 0x0Fu, extra = 2;
+    } else {
+      cp = lead & 0x07u, extra = 3;
+    }
+    for (std::size_t k = 1; k <= extra && i + k < utf8.size(); ++k) {
+      cp = (cp << 6) | (static_cast<std::uint8_t>(utf8[i + k]) & 0x3Fu);
+    }
+    i += extra + 1;
+    auto putUnit = [&out](char32_t unit) {
+      out.push_back(static_cast<char>(unit & 0xFF));
+      out.push_back(static_cast<char>((unit >> 8) & 0xFF));
+    };
+    if (cp >= 0x10000) {
+      putUnit(0xD800 + ((cp - 0x10000) >> 10));
+      putUnit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      putUnit(cp);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool RegNameLess::operator()(std::string_view a, std::string_view b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return sortKey(x) < sortKey(y); });
+}
+
+bool regNamesEqual(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return sortKey(x) == sortKey(y); });
+}
+
+std::vector<const RegKey*> RegKey::subkeys() const {
+  std::vector<const RegKey*> keys;
+  keys.reserve(subkeys_.size());
+  for (const auto& [name, key] : subkeys_) keys.push_back(key.get());
+  return keys;
+}
+
+const RegKey* RegKey::findSubkey(std::string_view name) const {
+  const auto it = subkeys_.find(name);
+  return it == subkeys_.end() ? nullptr : it->second.get();
+}
+
+RegKey* RegKey::findSubkey(std::string_view name) {
+  const auto it = subkeys_.find(name);
+  return it == subkeys_.end() ? nullptr : it->second.get();
+}
+
+RegKey& RegKey::subkey(std::string_view name) {
+  if (name.empty() || name.size() > kMaxKeyNameLength || name.find('\\') != std::string_view::npos) {
+    throw std::invalid_argument("invalid registry key name");
+  }
+  if (RegKey* existing = findSubkey(name)) return *existing;
+  auto key = std::make_unique<RegKey>(std::string(name));
+  RegKey& added = *key;
+  subkeys_.emplace(std::string(name), std::move(key));
+  return added;
+}
+
+bool RegKey::removeSubkey(std::string_view name) {
+  const auto it = subkeys_.find(name);
+  if (it == subkeys_.end()) return false;
+  subkeys_.erase(it);
+  return true;
+}
+
+const RegValue* RegKey::findValue(std::string_view name) const {
+  const auto it = std::find_if(values_.begin(), values_.end(),
+                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
+  return it == values_.end() ? nullptr : &*it;
+}
+
+void RegKey::setValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
+  const auto it = std::find_if(values_.begin(), values_.end(),
+                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
+  if (it != values_.end()) {
+    it->type = type;
+    it->data = std::move(data);
+  } else {
+    values_.push_back(RegValue{std::string(name), type, std::move(data)});
+  }
+}
+
+void RegKey::setString(std::string_view name, std::string_view text) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  setValue(name, kRegSz, std::move(data));
+}
+
+void RegKey::setExpandString(std::string_view name, std::string_view text) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  setValue(name, kRegExpandSz, std::move(data));
+}
+
+void RegKey::setMultiString(std::string_view name, std::span<const std::string> strings) {
+  std::vector<std::uint8_t> data;
+  for (const std::string& s : strings) {
+    data.insert(data.end(), s.begin(), s.end());
+    data.push_back(0);
+  }
+  data.push_back(0);
+  setValue(name, kRegMultiSz, std::move(data));
+}
+
+void RegKey::setDword(std::string_view name, std::uint32_t value) {
+  setValue(name, kRegDword,
+           {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+}
+
+bool RegKey::removeValue(std::string_view name) {
+  const auto it = std::find_if(values_.begin(), values_.end(),
+                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
+  if (it == values_.end()) return false;
+  values_.erase(it);
+  return true;
+}
+
+bool RegKey::sameAs(const RegKey& other) const {
+  if (name_ != other.name_ || values_ != other.values_ || subkeys_.size() != other.subkeys_.size()) return false;
+  return std::equal(subkeys_.begin(), subkeys_.end(), other.subkeys_.begin(),
+                    [](const auto& a, const auto& b) { return a.second->sameAs(*b.second); });
+}
+
+const RegKey* RegTree::findKey(std::string_view fullPath) const {
+  const auto parts = splitKeyPath(fullPath);
+  if (!parts) return nullptr;
+  const RegKey* key = root_.get();
+  for (const std::string_view part : *parts) {
+    key = key->findSubkey(part);
+    if (key == nullptr) return nullptr;
+  }
+  return key;
+}
+
+RegKey& RegTree::createKey(std::string_view fullPath) {
+  const auto parts = splitKeyPath(fullPath);
+  if (!parts) throw std::invalid_argument("invalid registry key path");
+  RegKey* key = root_.get();
+  for (const std::string_view part : *parts) key = &key->subkey(part);
+  return *key;
+}
+
+bool RegTree::removeKey(std::string_view fullPath) {
+  const auto parts = splitKeyPath(fullPath);
+  if (!parts || parts->size() < 2) return false;
+  RegKey* parent = root_.get();
+  for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
+    parent = parent->findSubkey((*parts)[i]);
+    if (parent == nullptr) return false;
+  }
+  return parent->removeSubkey(parts->back());
+}
+
+RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName) {
+  try {
+    return parseText(bytes);
+  } catch (const ParseFault& fault) {
+    RegParseResult result;
+    result.errorLine = fault.line;
+    result.error = std::string(fileName) + ':' + std::to_string(fault.line) + ": " + fault.reason;
+    return result;
+  }
+}
+
+RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName) {
+  return parseRegFile(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), fileName);
+}
+
+std::string writeRegFile(const RegTree& tree, RegFileFormat format) {
+  std::string text = Writer(format).write(tree);
+  return format == RegFileFormat::kVersion5Utf16 ? utf16FileFromUtf8(text) : text;
+}
+
+}  // namespace vorn::platform::posix
