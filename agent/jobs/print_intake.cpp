@@ -1,0 +1,165 @@
+#include "agent/jobs/print_intake.h"
+
+#include <algorithm>
+#include <limits>
+#include <string_view>
+
+#include "agent/diag/agent_event_log.h"
+#include "agent/diag/exceptions.h"
+#include "agent/diag/fatal_error.h"
+#include "agent/jobs/job_sink.h"
+#include "agent/jobs/output_file_name.h"
+#include "agent/jobs/report_name.h"
+
+namespace vorn {
+namespace {
+
+constexpr std::string_view kUnit = "MainFrm";
+constexpr int kReadMessageLine = 423;
+
+constexpr std::uint8_t kMessageType = 0x01;
+constexpr std::uint8_t kRecordMark = 0x02;
+constexpr std::uint8_t kHeaderKind = 0x20;
+constexpr std::uint8_t kTerminatorKind = 0x2F;
+constexpr std::uint8_t kFirstCharacter = 0x20;
+
+constexpr std::size_t kBodyOffset = 4;
+constexpr std::size_t kFormOffset = 6;
+constexpr std::size_t kFormWidth = 4;
+constexpr std::size_t kReportOffset = 10;
+constexpr std::size_t kReportWidth = 30;
+constexpr std::size_t kHeaderDataOffset = 40;
+constexpr std::size_t kHeaderLength = 36;       // record mark to the end of the report name
+constexpr std::size_t kMaxTrailingBytes = 3;    // allowed after the terminator
+
+constexpr std::string_view kPostScriptHeader = "%!PS-Adobe\r\n";
+
+std::int32_t clampToInt32(std::size_t value) {
+  return static_cast<std::int32_t>(
+      std::min<std::size_t>(value, static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
+}
+
+std::span<const std::uint8_t> asBytes(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// A fixed-width text field of the header; the part beyond the end of a
+// short message reads as blanks.
+std::string headerField(std::span<const std::uint8_t> message, std::size_t offset, std::size_t width) {
+  std::string field(width, ' ');
+  for (std::size_t i = 0; i < width && offset + i < message.size(); ++i) {
+    field[i] = static_cast<char>(message[offset + i]);
+  }
+  return field;
+}
+
+bool hasHeaderRecord(std::span<const std::uint8_t> message) {
+  return message.size() >= kBodyOffset + 2 && message[kBodyOffset] == kRecordMark &&
+         message[kBodyOffset + 1] == kHeaderKind;
+}
+
+// From the record mark up to the first control byte after the header kind.
+std::size_t measureHeader(std::span<const std::uint8_t> message) {
+  std::size_t end = kFormOffset;
+  while (end < message.size() && message[end] >= kFirstCharacter) ++end;
+  return end - kBodyOffset;
+}
+
+}  // namespace
+
+PrintIntake::PrintIntake(JobSettings settings, JobSink& jobs, AgentEventLog& events,
+                         platform::Clock& clock, platform::FileSystem& files)
+    : settings_(std::move(settings)), jobs_(jobs), events_(events), clock_(clock), files_(files) {}
+
+void PrintIntake::ReadMessage(const Variant& message, int linkState, HostLink* link) {
+  guardEntryPoint(kUnit, kReadMessageLine, [&] { receive(message, linkState, link); });
+}
+
+void PrintIntake::receive(const Variant& message, int linkState, HostLink* link) {
+  if (linkState != kLinkConnected) return;
+  if (message.vt != kVtByteArray) throw ComError(platform::kEInvalidArg);
+
+  std::size_t length = message.bytes.size();
+  if (length > buffer_.size()) {
+    events_.LogErrorCode("processprint message longer than 8208 bytes, cut", clampToInt32(length));
+    length = buffer_.size();
+  }
+  std::copy_n(message.bytes.begin(), length, buffer_.begin());
+  processprint(std::span<const std::uint8_t>(buffer_.data(), length), link);
+}
+
+platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> message, HostLink* link) {
+  const std::size_t size = message.size();
+  if (size < 2) {
+    events_.LogError("processprint error in print command header or structure");
+    return platform::kSOk;
+  }
+  if (message[0] != kMessageType || message[1] != 0x00) events_.LogError("processprint err 1");
+
+  std::size_t dataStart = kBodyOffset;
+  if (hasHeaderRecord(message)) {
+    startJobFromHeader(message);
+    dataStart = kHeaderDataOffset;
+    if (size <= kHeaderDataOffset) {
+      events_.LogErrorCode("processprint err 3", static_cast<std::int32_t>(kHeaderDataOffset));
+    }
+    if (settings_.zedud) {
+      // The form prologue; the form name is a C text there, ending at a NUL.
+      std::string form(trimTrailingBlanks(headerField(message, kFormOffset, kFormWidth)));
+      form.resize(std::min(form.size(), form.find('\0')));
+      jobs_.jobdata(asBytes(kPostScriptHeader), false);
+      const std::string prologue = "(" + form + ".PHD) run exec Form\r\n";
+      jobs_.jobdata(asBytes(prologue), false);
+    }
+  }
+
+  std::size_t terminator = size;
+  for (std::size_t t = dataStart; t + 1 < size; ++t) {
+    if (message[t] != kRecordMark) continue;
+    if (message[t + 1] == kTerminatorKind) {
+      terminator = t;
+      break;
+    }
+    if (message[t + 1] == kHeaderKind) events_.LogErrorCode("processprint err 4", clampToInt32(t));
+  }
+  const bool terminated = terminator < size;
+
+  if (!jobs_.jobOpen()) events_.LogError("processprint err 5");
+  const std::size_t blockStart = std::min(dataStart, terminator);
+  jobs_.jobdata(message.subspan(blockStart, terminator - blockStart), terminated);
+
+  if (terminated) {
+    jobs_.jobend();
+    if (size - terminator > 2 + kMaxTrailingBytes) events_.LogError("processprint err 6");
+  }
+  return sendack(link);
+}
+
+void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
+  const std::size_t measured = measureHeader(message);
+  if (measured != kHeaderLength) {
+    events_.LogErrorCode("processprint err 2", clampToInt32(measured));
+  }
+  jobs_.jobend();
+
+  const std::string formField = headerField(message, kFormOffset, kFormWidth);
+  const std::string reportField = headerField(message, kReportOffset, kReportWidth);
+  const std::string_view form = trimTrailingBlanks(formField);
+  std::string report = sanitiseName(trimTrailingBlanks(reportField), settings_.jetform);
+
+  if (settings_.printToFile) {
+    // The form becomes part of some names: it is made safe the same way.
+    const std::string fileForm = sanitiseName(form, settings_.jetform);
+    jobs_.setOutputFileName(chooseOutputFileName(settings_, fileForm, report, clock_, files_));
+  }
+  jobs_.setReportName(std::move(report));
+  jobs_.jobstart(computeOptionBits(settings_));
+}
+
+platform::HRESULT PrintIntake::sendack(HostLink* link) {
+  if (link == nullptr) throw ComError(platform::kEPointer);
+  const std::array<std::uint8_t, kAckSize> ack{0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
+  return link->WriteMessage(Variant{kVtByteArray, ack});
+}
+
+}  // namespace vorn

@@ -1,0 +1,74 @@
+// The intake of the host's print messages: each message is copied into the
+// intake buffer, parsed, routed to the print job, and acknowledged.
+//
+// A print message: 0x01 0x00, two bytes not examined, then the body. A body
+// that starts with 0x02 0x20 begins with a header record (form name at 6, 4
+// characters; report name at 10, 30 characters; data from 40) and starts a
+// new job. The data runs up to the end-of-report terminator 0x02 '/' (which
+// ends the job) or the end of the message.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "agent/hostlink/host_link.h"
+#include "agent/jobs/job_settings.h"
+#include "platform/error.h"
+
+namespace vorn::platform {
+class Clock;
+class FileSystem;
+}  // namespace vorn::platform
+
+namespace vorn {
+
+class AgentEventLog;
+class JobSink;
+
+class PrintIntake {
+ public:
+  // The host link state in which messages are accepted (connected).
+  static constexpr int kLinkConnected = 2;
+  // Size of the intake buffer, and so of the longest message handled whole.
+  static constexpr std::size_t kIntakeBufferSize = 8208;
+  static constexpr std::size_t kAckSize = 6;
+
+  // Every reference must outlive this object.
+  PrintIntake(JobSettings settings, JobSink& jobs, AgentEventLog& events, platform::Clock& clock,
+              platform::FileSystem& files);
+
+  // The handler of the host's ReadMessage event, an agent entry point: any
+  // exception escaping it ends the agent through FatalError. `link` is the
+  // component the acknowledgement goes through (null when there is none).
+  void ReadMessage(const Variant& message, int linkState, HostLink* link);
+
+  // ReadMessage without the fatal-error guard. Ignores the message unless
+  // `linkState` is kLinkConnected; throws ComError(E_INVALIDARG) unless the
+  // message is a byte array. A message longer than the intake buffer is cut
+  // to the buffer's size: its first kIntakeBufferSize bytes are handled as
+  // the message, after an error event that gives the full length, and it is
+  // acknowledged once like any other.
+  void receive(const Variant& message, int linkState, HostLink* link);
+
+  // Parses one message and routes it to the job; acknowledges every message
+  // of two bytes or more. Returns sendack's result (S_OK when none is sent).
+  platform::HRESULT processprint(std::span<const std::uint8_t> message, HostLink* link);
+
+  // Sends the six-byte print acknowledgement; throws ComError(E_POINTER)
+  // when there is no link.
+  static platform::HRESULT sendack(HostLink* link);
+
+ private:
+  void startJobFromHeader(std::span<const std::uint8_t> message);
+
+  JobSettings settings_;
+  JobSink& jobs_;
+  AgentEventLog& events_;
+  platform::Clock& clock_;
+  platform::FileSystem& files_;
+  std::array<std::uint8_t, kIntakeBufferSize> buffer_{};
+};
+
+}  // namespace vorn

@@ -1,0 +1,110 @@
+#include "agent/jobs/print_jobs.h"
+
+#include <utility>
+
+#include "agent/diag/agent_event_log.h"
+#include "agent/diag/exceptions.h"
+#include "agent/diag/fatal_error.h"
+#include "agent/jobs/disk_writer.h"
+#include "agent/jobs/renderer.h"
+#include "platform/device_context.h"
+#include "platform/error.h"
+#include "platform/file.h"
+#include "platform/printer_system.h"
+
+namespace vorn {
+namespace {
+constexpr std::string_view kUnit = "MainFrm";
+constexpr int kJobStartLine = 587;
+constexpr int kJobDataLine = 603;
+constexpr int kJobEndLine = 620;
+}  // namespace
+
+PrintJobs::PrintJobs(JobSettings settings, platform::PrinterSystem& printers,
+                     platform::FileSystem& files, Renderer& renderer, AgentEventLog& events)
+    : settings_(std::move(settings)),
+      printers_(printers),
+      files_(files),
+      renderer_(renderer),
+      events_(events) {}
+
+PrintJobs::~PrintJobs() = default;
+
+std::string PrintJobs::documentName() const {
+  return std::string(kDocumentNamePrefix) + reportName_;
+}
+
+void PrintJobs::jobstart(std::uint32_t options) {
+  guardEntryPoint(kUnit, kJobStartLine, [&] { startJob(options); });
+}
+
+void PrintJobs::jobdata(std::span<const std::uint8_t> block, bool last) {
+  guardEntryPoint(kUnit, kJobDataLine, [&] { feedJob(block, last); });
+}
+
+void PrintJobs::jobend() {
+  guardEntryPoint(kUnit, kJobEndLine, [&] { endJob(); });
+}
+
+void PrintJobs::startJob(std::uint32_t options) {
+  const std::string docName = documentName();
+
+  if (settings_.target() == OutputTarget::directToDisk) {
+    std::unique_ptr<platform::File> file;
+    const std::uint32_t error = files_.createExclusive(outputFileName_, file);
+    if (error != platform::kErrorSuccess || !file) {
+      events_.LogErrorCode("Error opening outfile - VornPrintStart failed",
+                           FileException::causeFromOsError(error));
+      return;
+    }
+    outputFile_ = std::move(file);
+    jobOpen_ = true;
+    return;
+  }
+
+  // The device context starts from the printer's defaults; the engine applies
+  // the agent's device mode page by page.
+  auto dc = printers_.createDC(settings_.printerName, nullptr);
+  if (!dc) {
+    events_.LogError("Error while initializing printing - createDC failed");
+    return;
+  }
+  const int result = renderer_.start(docName, outputFileName_, *dc, options);
+  if (result != 0) {
+    dc.reset();
+    events_.LogErrorCode("Error while initializing printing - VornPrintStart failed", result);
+    return;
+  }
+  deviceContext_ = std::move(dc);
+  jobOpen_ = true;
+}
+
+void PrintJobs::feedJob(std::span<const std::uint8_t> block, bool last) {
+  if (!jobOpen_) return;
+  if (settings_.target() == OutputTarget::directToDisk) {
+    writedisk(*outputFile_, block, last, settings_.jetform);
+    return;
+  }
+  // The engine finds the end of a report itself; `last` is not its concern.
+  const int result = renderer_.data(block);
+  if (result != 0) {
+    events_.LogErrorCode("Error while printing - VornPrintData failed", result);
+    jobend();
+  }
+}
+
+void PrintJobs::endJob() {
+  if (!jobOpen_) return;
+  jobOpen_ = false;
+  if (settings_.target() == OutputTarget::directToDisk) {
+    const auto file = std::move(outputFile_);
+    if (const std::uint32_t error = file->close(); error != platform::kErrorSuccess) {
+      throw FileException(FileException::causeFromOsError(error), error);
+    }
+    return;
+  }
+  renderer_.end();
+  deviceContext_.reset();
+}
+
+}  // namespace vorn

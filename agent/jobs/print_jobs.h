@@ -1,0 +1,70 @@
+// The agent's print job: its state and the operations that open it, feed it
+// and end it on one of the three output targets.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "agent/jobs/job_settings.h"
+#include "agent/jobs/job_sink.h"
+
+namespace vorn::platform {
+class DeviceContext;
+class File;
+class FileSystem;
+class PrinterSystem;
+}  // namespace vorn::platform
+
+namespace vorn {
+
+class AgentEventLog;
+class Renderer;
+
+// Document names are this prefix followed by the report name.
+inline constexpr std::string_view kDocumentNamePrefix = "Vorn: ";
+
+class PrintJobs final : public JobSink {
+ public:
+  // Every reference must outlive this object.
+  PrintJobs(JobSettings settings, platform::PrinterSystem& printers, platform::FileSystem& files,
+            Renderer& renderer, AgentEventLog& events);
+  // An open job is not ended here: the owner calls jobend() while its own
+  // teardown runs, so that a failure there is reported as such.
+  ~PrintJobs() override;
+  PrintJobs(const PrintJobs&) = delete;
+  PrintJobs& operator=(const PrintJobs&) = delete;
+
+  bool jobOpen() const override { return jobOpen_; }
+  void setReportName(std::string reportName) override { reportName_ = std::move(reportName); }
+  void setOutputFileName(std::string fileName) override { outputFileName_ = std::move(fileName); }
+  const std::string& reportName() const { return reportName_; }
+  const std::string& outputFileName() const { return outputFileName_; }
+  std::string documentName() const;
+
+  // Each of these is an agent entry point: an exception escaping it ends
+  // the agent through FatalError.
+  void jobstart(std::uint32_t options) override;
+  void jobdata(std::span<const std::uint8_t> block, bool last) override;
+  void jobend() override;
+
+ private:
+  void startJob(std::uint32_t options);
+  void feedJob(std::span<const std::uint8_t> block, bool last);
+  void endJob();
+
+  JobSettings settings_;
+  platform::PrinterSystem& printers_;
+  platform::FileSystem& files_;
+  Renderer& renderer_;
+  AgentEventLog& events_;
+
+  bool jobOpen_ = false;
+  std::unique_ptr<platform::DeviceContext> deviceContext_;  // printer targets
+  std::unique_ptr<platform::File> outputFile_;              // direct-to-disk
+  std::string reportName_;
+  std::string outputFileName_;
+};
+
+}  // namespace vorn

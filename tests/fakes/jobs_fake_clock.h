@@ -1,0 +1,17 @@
+// A clock that shows the time the test sets.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace vorn::testing {
+
+class JobsFakeClock final : public platform::Clock {
+ public:
+  explicit JobsFakeClock(std::uint64_t fileTime = 0) : now(fileTime) {}
+  std::uint64_t systemTimeAsFileTime() override { return now; }
+  std::uint64_t now;
+};
+
+}  // namespace vorn::testing

@@ -1,0 +1,227 @@
+#include "agent/jobs/print_jobs.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "agent/diag/exceptions.h"
+#include "platform/error.h"
+#include "tests/fakes/jobs_fake_file_system.h"
+#include "tests/fakes/jobs_fake_printer_system.h"
+#include "tests/fakes/jobs_fake_renderer.h"
+#include "tests/unit/jobs/jobs_test_helpers.h"
+
+namespace vorn::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+JobSettings targetSettings(OutputTarget target) {
+  JobSettings s;
+  s.printerName = "Laser 5";
+  s.printToFile = target != OutputTarget::spoolerDevice;
+  s.directToDisk = target == OutputTarget::directToDisk;
+  return s;
+}
+
+class PrintJobsTest : public ::testing::Test {
+ protected:
+  PrintJobs& jobs(JobSettings settings) {
+    jobs_ = std::make_unique<PrintJobs>(std::move(settings), printers, files, renderer, events.log);
+    jobs_->setReportName("Daily");
+    jobs_->setOutputFileName("/out/Daily.dat");
+    return *jobs_;
+  }
+
+  RecordedEventLog events;
+  JobsFakePrinterSystem printers;
+  JobsFakeFileSystem files;
+  JobsFakeRenderer renderer;
+
+ private:
+  std::unique_ptr<PrintJobs> jobs_;
+};
+
+TEST(OutputTargetSelection, DirectToDiskCountsOnlyWithPrintToFile) {
+  EXPECT_EQ(selectOutputTarget(false, false), OutputTarget::spoolerDevice);
+  EXPECT_EQ(selectOutputTarget(false, true), OutputTarget::spoolerDevice);
+  EXPECT_EQ(selectOutputTarget(true, false), OutputTarget::printToFile);
+  EXPECT_EQ(selectOutputTarget(true, true), OutputTarget::directToDisk);
+  JobSettings s;
+  s.directToDisk = true;
+  EXPECT_TRUE(s.needsPrinter());
+  s.printToFile = true;
+  EXPECT_FALSE(s.needsPrinter());
+}
+
+class RendererTargets : public PrintJobsTest, public ::testing::WithParamInterface<OutputTarget> {};
+
+TEST_P(RendererTargets, JobRunsThroughTheRendererOnItsOwnDeviceContext) {
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0x44);
+  ASSERT_TRUE(job.jobOpen());
+  EXPECT_EQ(printers.ledger->dcPrinterName, "Laser 5");
+  EXPECT_FALSE(printers.ledger->dcHadInit);
+  EXPECT_EQ(renderer.docName, "Vorn: Daily");
+  EXPECT_EQ(renderer.outputFileName, "/out/Daily.dat");
+  EXPECT_EQ(renderer.options, 0x44u);
+  EXPECT_EQ(printers.ledger->dcsLive, 1);
+
+  job.jobdata(bytesOf("abc"), false);
+  job.jobdata(bytesOf("def"), true);
+  EXPECT_EQ(renderer.rendered, "abcdef");
+  EXPECT_EQ(renderer.dataCalls, 2);
+
+  job.jobend();
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(renderer.ends, 1);
+  EXPECT_EQ(printers.ledger->dcsLive, 0);
+  EXPECT_TRUE(events.lines().empty());
+  EXPECT_TRUE(files.state->contents.empty());
+}
+
+TEST_P(RendererTargets, FailedCreateDCLeavesTheJobClosed) {
+  printers.ledger->createDCFails = true;
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0);
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(renderer.starts, 0);
+  EXPECT_EQ(events.lines(), (Lines{"Error while initializing printing - createDC failed"}));
+}
+
+TEST_P(RendererTargets, RefusedStartDeletesTheDeviceContext) {
+  renderer.startResult = -2;
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0);
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(printers.ledger->dcsCreated, 1);
+  EXPECT_EQ(printers.ledger->dcsLive, 0);
+  EXPECT_EQ(events.lines(), (Lines{"Error while initializing printing - VornPrintStart failed|-2"}));
+  job.jobend();
+  EXPECT_EQ(renderer.ends, 0);
+}
+
+TEST_P(RendererTargets, RenderingFailureEndsTheJobAtOnce) {
+  renderer.dataResult = -1;
+  renderer.failDataAtCall = 1;
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0);
+  job.jobdata(bytesOf("one"), false);
+  EXPECT_TRUE(job.jobOpen());
+  job.jobdata(bytesOf("two"), false);
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(renderer.ends, 1);
+  EXPECT_EQ(printers.ledger->dcsLive, 0);
+  job.jobdata(bytesOf("three"), true);
+  EXPECT_EQ(renderer.rendered, "onetwo");
+  EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintData failed|-1"}));
+}
+
+TEST_P(RendererTargets, EmptyBlockStillReachesTheRenderer) {
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0);
+  job.jobdata({}, true);
+  EXPECT_EQ(renderer.dataCalls, 1);
+}
+
+TEST_P(RendererTargets, EveryJobGetsAFreshDeviceContext) {
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  for (int i = 0; i < 3; ++i) {
+    job.jobstart(0);
+    job.jobend();
+  }
+  EXPECT_EQ(printers.ledger->dcsCreated, 3);
+  EXPECT_EQ(printers.ledger->dcsLive, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, RendererTargets,
+                         ::testing::Values(OutputTarget::spoolerDevice, OutputTarget::printToFile),
+                         [](const auto& info) {
+                           return info.param == OutputTarget::spoolerDevice ? "Spooler" : "PrintToFile";
+                         });
+
+TEST_F(PrintJobsTest, ClosedJobIgnoresDataAndEnd) {
+  PrintJobs& job = jobs(targetSettings(OutputTarget::spoolerDevice));
+  job.jobdata(bytesOf("x"), true);
+  job.jobend();
+  EXPECT_EQ(renderer.dataCalls, 0);
+  EXPECT_EQ(renderer.ends, 0);
+  EXPECT_TRUE(events.lines().empty());
+}
+
+TEST_F(PrintJobsTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
+  JobSettings s = targetSettings(OutputTarget::directToDisk);
+  s.jetform = true;
+  PrintJobs& job = jobs(s);
+  job.jobstart(0x6C);
+  ASSERT_TRUE(job.jobOpen());
+  EXPECT_EQ(files.state->openFiles, 1);
+  job.jobdata(bytesOf("A\f"), false);
+  job.jobdata(bytesOf("B\f"), true);
+  job.jobend();
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(files.state->contents["/out/Daily.dat"], "A\r\n^EJECT\r\nB\r\n");
+  EXPECT_EQ(files.state->openFiles, 0);
+  EXPECT_EQ(files.state->closes, 1);
+  EXPECT_EQ(printers.ledger->dcsCreated, 0);
+  EXPECT_EQ(renderer.starts, 0);
+  EXPECT_TRUE(events.lines().empty());
+}
+
+TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOfTheSameName) {
+  PrintJobs& job = jobs(targetSettings(OutputTarget::directToDisk));
+  for (const char* text : {"first report, longer", "second"}) {
+    job.jobstart(0);
+    job.jobdata(bytesOf(text), true);
+    job.jobend();
+  }
+  EXPECT_EQ(files.state->contents["/out/Daily.dat"], "second");
+}
+
+TEST_F(PrintJobsTest, DirectToDiskOpenFailureReportsTheFileCause) {
+  files.state->createError = platform::kErrorSharingViolation;
+  PrintJobs& job = jobs(targetSettings(OutputTarget::directToDisk));
+  job.jobstart(0);
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(events.lines(),
+            (Lines{"Error opening outfile - VornPrintStart failed|" +
+                   std::to_string(FileException::sharingViolation)}));
+  job.jobdata(bytesOf("x"), true);
+  EXPECT_TRUE(files.state->writeSizes.empty());
+}
+
+TEST_F(PrintJobsTest, DocumentNameOfEmptyReport) {
+  PrintJobs& job = jobs(targetSettings(OutputTarget::spoolerDevice));
+  job.setReportName("");
+  EXPECT_EQ(job.documentName(), "Vorn: ");
+  job.jobstart(0);
+  EXPECT_EQ(renderer.docName, "Vorn: ");
+}
+
+// A failed write of the output file ends the agent as a framework exception.
+TEST(PrintJobsDeathTest, FailedDiskWriteIsFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto root = std::filesystem::temp_directory_path() /
+                    ("jobs-disk-death-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(root);
+  EXPECT_EXIT(
+      {
+        ::setenv("VORNPRINT_ROOT", root.c_str(), 1);
+        RecordedEventLog events;
+        JobsFakePrinterSystem printers;
+        JobsFakeFileSystem files;
+        JobsFakeRenderer renderer;
+        files.state->writeError = platform::kErrorDiskFull;
+        PrintJobs job(targetSettings(OutputTarget::directToDisk), printers, files, renderer, events.log);
+        job.setOutputFileName("out");
+        job.jobstart(0);
+        job.jobdata(bytesOf("text"), false);
+      },
+      ::testing::ExitedWithCode(255), "C Exception");
+  std::filesystem::remove_all(root);
+}
+
+}  // namespace
+}  // namespace vorn::testing
