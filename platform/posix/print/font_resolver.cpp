@@ -1,0 +1,116 @@
+#include "platform/posix/print/font_resolver.h"
+
+#include <cairo-ft.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "platform/ansi_code_page.h"
+
+namespace vorn::platform::posix {
+namespace {
+
+constexpr std::uint32_t kFixedPitch = 1;
+constexpr std::uint32_t kFamilyRoman = 0x10;
+constexpr std::uint32_t kFamilySwiss = 0x20;
+constexpr std::uint32_t kFamilyModern = 0x30;
+constexpr std::int32_t kDefaultGdiWeight = 400;
+
+std::string lowerCase(std::string_view text) {
+  std::string out(text);
+  std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+// The generic family the pitch-and-family byte asks for, or none.
+const char* genericFamily(std::uint32_t pitchAndFamily) {
+  if ((pitchAndFamily & 0x3) == kFixedPitch) return "monospace";
+  switch (pitchAndFamily & 0xF0) {
+    case kFamilyRoman: return "serif";
+    case kFamilySwiss: return "sans-serif";
+    case kFamilyModern: return "monospace";
+    default: return nullptr;
+  }
+}
+
+struct Alias {
+  std::string_view requested;
+  std::string_view family;
+};
+constexpr std::array<Alias, 8> kMetricAliases = {{
+    {"courier new", "liberation mono"},
+    {"courier new", "cousine"},
+    {"arial", "liberation sans"},
+    {"arial", "arimo"},
+    {"times new roman", "liberation serif"},
+    {"times new roman", "tinos"},
+    {"courier", "nimbus mono ps"},
+    {"courier", "liberation mono"},
+}};
+
+}  // namespace
+
+double fontconfigWeight(std::int32_t gdiWeight) {
+  const std::int32_t weight = gdiWeight <= 0 ? kDefaultGdiWeight : std::min(gdiWeight, 1000);
+  return FcWeightFromOpenTypeDouble(weight);
+}
+
+bool isMetricAlias(std::string_view requested, std::string_view family) {
+  const std::string r = lowerCase(requested);
+  const std::string f = lowerCase(family);
+  return std::ranges::any_of(kMetricAliases, [&](const Alias& a) { return a.requested == r && a.family == f; });
+}
+
+FontResolver::FontResolver(std::ostream& log) : log_(log) {}
+
+std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& request) {
+  const int weight = static_cast<int>(fontconfigWeight(request.weight));
+  const bool italic = request.italic != 0;
+  Key key{lowerCase(request.faceName), weight, italic, request.pitchAndFamily & 0xF3};
+
+  std::lock_guard lock(mutex_);
+  if (auto found = faces_.find(key); found != faces_.end()) return found->second;
+
+  FcPatternPtr pattern(FcPatternCreate());
+  if (!pattern) return nullptr;
+  const std::string faceName = utf8FromAnsi(request.faceName);
+  if (!faceName.empty()) {
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName.c_str()));
+  }
+  if (const char* generic = genericFamily(request.pitchAndFamily)) {
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
+  }
+  FcPatternAddDouble(pattern.get(), FC_WEIGHT, weight);
+  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
+  if (!FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern)) return nullptr;
+  FcDefaultSubstitute(pattern.get());
+
+  FcResult result = FcResultNoMatch;
+  FcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  if (!match || result != FcResultMatch) return nullptr;
+
+  FcChar8* familyName = nullptr;
+  std::string family;
+  bool sameFamily = faceName.empty();
+  for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &familyName) == FcResultMatch; ++i) {
+    const std::string name = reinterpret_cast<const char*>(familyName);
+    if (i == 0) family = name;
+    if (lowerCase(name) == lowerCase(faceName)) sameFamily = true;
+  }
+
+  auto resolved = std::make_shared<ResolvedFace>();
+  resolved->face.reset(cairo_ft_font_face_create_for_pattern(match.get()));
+  if (!resolved->face || cairo_font_face_status(resolved->face.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+  resolved->family = family;
+
+  if (!sameFamily && !isMetricAlias(faceName, family) && reported_.insert(lowerCase(faceName)).second) {
+    log_ << "vornprint: font \"" << faceName << "\" is not installed; printing with \"" << family << "\"\n";
+    log_.flush();
+  }
+  faces_.emplace(std::move(key), resolved);
+  return resolved;
+}
+
+}  // namespace vorn::platform::posix

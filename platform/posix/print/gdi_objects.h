@@ -1,0 +1,60 @@
+// The fonts and bitmaps a printer device context and its memory devices
+// share, by handle.
+#pragma once
+
+#include <memory>
+#include <unordered_map>
+#include <variant>
+
+#include "platform/device_context.h"
+#include "platform/posix/print/cairo_font.h"
+#include "platform/posix/print/cairo_handles.h"
+
+namespace vorn::platform::posix {
+
+struct BitmapObject {
+  CairoSurface image;  // RGB24
+  int width = 0;
+  int height = 0;
+};
+
+// Objects every device holds before anything is selected into it; they are
+// never deleted.
+inline constexpr GdiObject kStockFont = 1;
+inline constexpr GdiObject kStockBitmap = 2;
+
+class GdiObjectTable {
+ public:
+  GdiObject add(std::shared_ptr<CairoFont> font) { return insert(std::move(font)); }
+  GdiObject add(std::shared_ptr<BitmapObject> bitmap) { return insert(std::move(bitmap)); }
+
+  std::shared_ptr<CairoFont> font(GdiObject handle) const { return find<CairoFont>(handle); }
+  std::shared_ptr<BitmapObject> bitmap(GdiObject handle) const { return find<BitmapObject>(handle); }
+  bool isFont(GdiObject handle) const { return handle == kStockFont || font(handle) != nullptr; }
+  bool isBitmap(GdiObject handle) const { return handle == kStockBitmap || bitmap(handle) != nullptr; }
+
+  // Devices that still have the object selected keep it alive until they let go.
+  bool remove(GdiObject handle) { return items_.erase(handle) == 1; }
+
+ private:
+  using Item = std::variant<std::shared_ptr<CairoFont>, std::shared_ptr<BitmapObject>>;
+
+  GdiObject insert(Item item) {
+    const GdiObject handle = next_++;
+    items_.emplace(handle, std::move(item));
+    return handle;
+  }
+
+  template <typename T>
+  std::shared_ptr<T> find(GdiObject handle) const {
+    const auto it = items_.find(handle);
+    if (it == items_.end()) return nullptr;
+    const auto* held = std::get_if<std::shared_ptr<T>>(&it->second);
+    return held != nullptr ? *held : nullptr;
+  }
+
+  std::unordered_map<GdiObject, Item> items_;
+  GdiObject next_ = 16;
+};
+
+}  // namespace vorn::platform::posix

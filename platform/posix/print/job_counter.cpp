@@ -1,0 +1,40 @@
+#include "platform/posix/print/job_counter.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <limits>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/posix/unique_fd.h"
+
+namespace vorn::platform::posix {
+
+std::uint32_t takeJobNumber(const std::filesystem::path& counterFile, std::uint32_t& number) {
+  UniqueFd fd(::open(counterFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (!fd) return setLastErrorFromErrno();
+  while (::flock(fd.get(), LOCK_EX) != 0) {
+    if (errno != EINTR) return setLastErrorFromErrno();
+  }
+
+  std::array<char, 32> text{};
+  const ssize_t got = ::pread(fd.get(), text.data(), text.size() - 1, 0);
+  if (got < 0) return setLastErrorFromErrno();
+  std::uint32_t last = 0;
+  std::from_chars(text.data(), text.data() + got, last);  // an empty or damaged counter starts again at 1
+  number = last >= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()) ? 1 : last + 1;
+
+  const std::string next = std::to_string(number) + "\n";
+  if (::pwrite(fd.get(), next.data(), next.size(), 0) != static_cast<ssize_t>(next.size())) {
+    return setLastErrorFromErrno();
+  }
+  if (::ftruncate(fd.get(), static_cast<off_t>(next.size())) != 0) return setLastErrorFromErrno();
+  return kErrorSuccess;  // closing the descriptor releases the lock
+}
+
+}  // namespace vorn::platform::posix

@@ -1,0 +1,40 @@
+#include "platform/posix/print/paper.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace vorn::platform::posix {
+namespace {
+
+constexpr std::array<PaperSize, 5> kPapers = {{
+    {1, "Letter", 215.9, 279.4},
+    {5, "Legal", 215.9, 355.6},
+    {8, "A3", 297.0, 420.0},
+    {9, "A4", 210.0, 297.0},
+    {11, "A5", 148.0, 210.0},
+}};
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+}  // namespace
+
+std::optional<PaperSize> paperByCode(std::int16_t code) {
+  for (const auto& paper : kPapers) {
+    if (paper.code == code) return paper;
+  }
+  return std::nullopt;
+}
+
+std::optional<PaperSize> paperByName(std::string_view name) {
+  for (const auto& paper : kPapers) {
+    if (equalsIgnoringCase(paper.name, name)) return paper;
+  }
+  return std::nullopt;
+}
+
+}  // namespace vorn::platform::posix
