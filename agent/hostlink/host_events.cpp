@@ -1,0 +1,94 @@
+#include "agent/hostlink/host_events.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "agent/diag/error_code_text.h"
+#include "agent/diag/fatal_error.h"
+
+namespace vorn {
+namespace {
+
+constexpr std::uint32_t kPipeNotFound = 0x80080035u;
+constexpr std::uint32_t kServerProgramUnreachable = 0x80080002u;
+
+// A network failure reported by the link: facility 8, low word a Winsock code.
+bool isNetworkDetail(std::uint32_t detail) {
+  const std::uint32_t facility = (detail >> 16) & 0x1FFFu;
+  const std::uint32_t low = detail & 0xFFFFu;
+  return facility == 8 && low >= 10000 && low <= 11999;
+}
+
+std::string rejectionForLinkFailure(std::int32_t detail) {
+  const auto code = static_cast<std::uint32_t>(detail);
+  if (code == kPipeNotFound) return "Could not find or open the \"named pipe\" used for this connection";
+  if (code == kServerProgramUnreachable) return "Could not connect to the server communications program 'kvnet'";
+  if (isNetworkDetail(code)) return {};
+  return ErrorCodeText(code);
+}
+
+}  // namespace
+
+std::string AttachRejectionText(std::int32_t code, std::int32_t detail) {
+  switch (code) {
+    case 72: return "'User' name not known";
+    case 78: return "Tables full, no room for additional printer";
+    case 86: return "Dynamic attachment to this application not allowed";
+    case 105: return "'location' not known";
+    case 145: return "Online job does not have \"screen mapping\" enabled";
+    case 147: return {};
+    case 255: return "Error occurred in online and was logged in its error log";
+    case -1: return rejectionForLinkFailure(detail);
+    default: break;
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, "Unknown error code %d", static_cast<int>(code));
+  return text;
+}
+
+TerminationEvent TerminationEventFor(std::int32_t reason, std::int32_t detail) {
+  using Kind = TerminationEvent::Kind;
+  switch (reason) {
+    case 1: return {Kind::none, {}};
+    case 2: return {Kind::information, "terminating - the online application has been shut down."};
+    case 3: return {Kind::error, "terminating - an administrator has terminated this device."};
+    case 4: return {Kind::error, "terminating - the online application has terminated abnormally."};
+    case -1:
+      return {Kind::error, "terminating - a communications error occurred.  Perhaps the application has shut down?"};
+    default: break;
+  }
+  char text[96];
+  std::snprintf(text, sizeof text, "terminating - an invalid message was received: %d, %x", static_cast<int>(reason),
+                static_cast<unsigned>(static_cast<std::uint32_t>(detail)));
+  return {Kind::error, text};
+}
+
+HostEventHandlers::HostEventHandlers(AgentEventLog& log, std::string profileName, Actions actions)
+    : log_(log), profileName_(std::move(profileName)), actions_(std::move(actions)) {}
+
+void HostEventHandlers::ConnectResult(std::int32_t code, std::int32_t detail) {
+  if (code == 0) return;
+  const std::string text = AttachRejectionText(code, detail);
+  if (!text.empty()) log_.LogErrorPair(profileName_, "terminating - Attach request rejected - " + text);
+  if (actions_.postClose) actions_.postClose();
+}
+
+void HostEventHandlers::ReadMessage(const Variant& message) {
+  if (!actions_.linkState || actions_.linkState() != 2) return;
+  if (actions_.processMessage) actions_.processMessage(message);
+}
+
+void HostEventHandlers::PrinterIdle() {}
+
+void HostEventHandlers::Terminate(std::int32_t reason, std::int32_t detail) {
+  guardEntryPoint("MainFrm", 679, [&] {
+    const TerminationEvent event = TerminationEventFor(reason, detail);
+    if (event.kind == TerminationEvent::Kind::information)
+      log_.LogInfoPair(profileName_, event.text);
+    else if (event.kind == TerminationEvent::Kind::error)
+      log_.LogErrorPair(profileName_, event.text);
+    if (actions_.postClose) actions_.postClose();
+  });
+}
+
+}  // namespace vorn

@@ -1,0 +1,58 @@
+// The main window's host link: the component's reference, the event
+// receiver, the subscription's cookie and the link state. Set up once at the
+// end of the agent's start-up; torn down when the main window goes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "agent/diag/agent_event_log.h"
+#include "agent/hostlink/host_link.h"
+#include "agent/hostlink/main_window_events.h"
+#include "agent/hostlink/sink.h"
+#include "agent/profile/printer_profile.h"
+#include "platform/error.h"
+
+namespace vorn {
+
+inline constexpr std::int32_t kLinkNotConnected = 0;
+inline constexpr std::int32_t kLinkConnected = 2;
+
+class HostLinkConnection {
+ public:
+  // `mainWindow` receives the host's events through the sink.
+  HostLinkConnection(HostLinkFactory& factory, AgentEventLog& log, MainWindowEvents& mainWindow);
+
+  // Teardown: the subscription is cancelled while the link is held, then the
+  // sink is deleted, then the link released.
+  ~HostLinkConnection();
+
+  HostLinkConnection(const HostLinkConnection&) = delete;
+  HostLinkConnection& operator=(const HostLinkConnection&) = delete;
+
+  // Creates the component, subscribes the sink and sends the attach request
+  // for `profile`. 0 once the request is sent; -1 after a failure, having
+  // written one event. An escaping exception ends the agent (MainFrm, 391).
+  int SetUp(const PrinterProfile& profile);
+
+  // 0 not connected, 2 connected (the attach request was sent).
+  std::int32_t linkState() const { return linkState_; }
+
+  bool hasLink() const { return link != nullptr; }
+
+  // Sends a message to the host through the link (the print acknowledgement);
+  // kEPointer when no link is held.
+  platform::HRESULT WriteMessage(const Variant& message);
+
+ private:
+  HostLinkFactory& factory_;
+  AgentEventLog& log_;
+  MainWindowEvents& mainWindow_;
+
+  std::unique_ptr<HostLink> link;
+  std::unique_ptr<sink> eventSink;
+  std::uint32_t adviseCookie = 0;
+  std::int32_t linkState_ = kLinkNotConnected;
+};
+
+}  // namespace vorn

@@ -1,0 +1,27 @@
+// The agent's receiver of the host link's events. It keeps no state: each
+// event goes on to the main window's handler of the same name.
+#pragma once
+
+#include <cstdint>
+
+#include "agent/hostlink/host_link.h"
+#include "agent/hostlink/main_window_events.h"
+
+namespace vorn {
+
+class sink final : public HostLinkEvents {
+ public:
+  // `mainWindow` stands for the application's main window that each event looks up.
+  explicit sink(MainWindowEvents& mainWindow) : mainWindow_(mainWindow) {}
+
+  void ConnectResult(std::int32_t code, std::int32_t detail, std::int32_t unused1,
+                     std::int32_t unused2) override;
+  void ReadMessage(const Variant& message) override;
+  void PrinterIdle() override;
+  void Terminate(std::int32_t reason, std::int32_t detail) override;
+
+ private:
+  MainWindowEvents& mainWindow_;
+};
+
+}  // namespace vorn

@@ -1,0 +1,30 @@
+// Reading the attach request's connect string: fields Key="value" separated
+// by commas, a double quote inside a value doubled.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vorn::termlink {
+
+class ConnectFields {
+ public:
+  // Null when the text is not a well-formed list of Key="value" fields.
+  static std::optional<ConnectFields> parse(std::string_view text);
+
+  // The value of a key (compared without regard to case); null when absent.
+  std::optional<std::string> get(std::string_view key) const;
+
+  const std::vector<std::pair<std::string, std::string>>& fields() const { return fields_; }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> fields_;
+};
+
+// Compares two 8-bit texts, ASCII letters without regard to case.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace vorn::termlink

@@ -1,0 +1,46 @@
+// The host link component: the agent's side of the wire protocol, driven by
+// the agent's event loop. Every event reaches the subscribed receivers on the
+// loop's thread, never from inside Connect.
+//
+// Result codes it reports:
+//   ConnectResult(-1, 0x80080000 | Winsock code) when the connection cannot be
+//     made or is lost before the host answers (10061 refused, 10060 timed out,
+//     11001 host not found, 10054 closed by the host);
+//   ConnectResult(-1, 0x80080035) for a pipe link to another machine, or when
+//     no pipe socket exists for the port;
+//   Terminate(-1, 0x80080000 | Winsock code) when an accepted link is lost;
+//   ConnectResult(-1, 0x8007000D) or Terminate(-1, 0x8007000D) (the data is
+//     invalid) when the host breaks the wire protocol.
+#pragma once
+
+#include <memory>
+
+#include "agent/hostlink/host_link.h"
+#include "platform/error.h"
+#include "platform/event_loop.h"
+
+namespace vorn::termlink {
+
+// The facility of network results: 0x80080000 | Winsock code.
+constexpr platform::HRESULT networkResult(std::uint32_t winsockCode) {
+  return static_cast<platform::HRESULT>(0x80080000u | (winsockCode & 0xFFFFu));
+}
+inline constexpr platform::HRESULT kPipeNotFound = static_cast<platform::HRESULT>(0x80080035u);
+inline constexpr platform::HRESULT kProtocolError = static_cast<platform::HRESULT>(0x8007000Du);
+// Unadvise with a cookie that names no subscription (CONNECT_E_NOCONNECTION).
+inline constexpr platform::HRESULT kNoConnection = static_cast<platform::HRESULT>(0x80040200u);
+
+// Messages waiting to be sent are capped so that a host that stops reading
+// cannot make the agent grow without bound.
+inline constexpr std::size_t kMaxPendingOutput = std::size_t{4} << 20;
+
+class TermLinkFactory final : public HostLinkFactory {
+ public:
+  explicit TermLinkFactory(platform::EventLoop& loop) : loop_(loop) {}
+  platform::HRESULT create(std::unique_ptr<HostLink>& link) override;
+
+ private:
+  platform::EventLoop& loop_;
+};
+
+}  // namespace vorn::termlink
