@@ -34,6 +34,11 @@ Bytes header(std::string_view form, std::string_view report, std::string_view da
                  std::string(data));
 }
 
+Bytes firstBytes(Bytes message, std::size_t count) {
+  message.resize(count);
+  return message;
+}
+
 Bytes continuation(std::string_view data) {
   return bytesOf(std::string("\x01\x00\x00\x00", 4) + std::string(data));
 }
@@ -79,6 +84,8 @@ struct RoutingCase {
   Lines events;
   bool openAfter;
 };
+
+void PrintTo(const RoutingCase& c, std::ostream* os) { *os << c.name; }
 
 class PrintIntakeRouting : public PrintIntakeTest, public ::testing::WithParamInterface<RoutingCase> {};
 
@@ -131,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         RoutingCase{"HeaderOfExactlyFortyBytes", {}, true, {header("F", "R", "")},
                     {"report R", "start 0x00", "data ''"}, {"processprint err 3|40"}, true},
         RoutingCase{"HeaderCutShortReadsMissingBytesAsBlanks", {}, true,
-                    {Bytes(header("FORM", "Report", "").begin(), header("FORM", "Report", "").begin() + 13)},
+                    {firstBytes(header("FORM", "Report", ""), 13)},
                     {"report Rep", "start 0x00", "data ''"},
                     {"processprint err 2|9", "processprint err 3|40"}, true},
         RoutingCase{"HeaderOfSixBytes", {}, true, {bytesOf(std::string("\x01\x00\x00\x00\x02\x20", 6))},
@@ -147,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"report A+B+C D", "start 0x00", "data '\r'"}, {}, true},
         RoutingCase{"NulInReportNameIsReplaced", {}, true,
                     {header("F", std::string("A\0B", 3), "\r")},
-                    {"report A+B", "start 0x00", "data '\r'"}, {}, true},
+                    {"report A+B", "start 0x00", "data '\r'"}, {"processprint err 2|7"}, true},
         RoutingCase{"ZedudPrologueComesBeforeTheData", zedud(), true,
                     {header("AB", "R", "\rX")},
                     {"report R", "start 0x38", "data '%!PS-Adobe\r\n'",

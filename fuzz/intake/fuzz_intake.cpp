@@ -1,0 +1,64 @@
+// Any bytes as a print message from the host: the intake must stay within
+// its buffer, route to the job and acknowledge, whatever the message holds.
+// The first input byte chooses the profile; the rest is the message, which
+// is delivered twice so that the second delivery meets the job the first
+// one left open. Odd settings bytes feed the real direct-to-disk job.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "agent/diag/agent_event_log.h"
+#include "agent/jobs/job_settings.h"
+#include "agent/jobs/print_intake.h"
+#include "agent/jobs/print_jobs.h"
+#include "tests/fakes/jobs_fake_clock.h"
+#include "tests/fakes/jobs_fake_file_system.h"
+#include "tests/fakes/jobs_fake_host_link.h"
+#include "tests/fakes/jobs_fake_printer_system.h"
+#include "tests/fakes/jobs_fake_renderer.h"
+#include "tests/fakes/jobs_recording_job_sink.h"
+
+namespace {
+
+constexpr std::size_t kMaxInput = 20000;
+
+vorn::JobSettings settingsFrom(std::uint8_t choice) {
+  vorn::JobSettings settings;
+  settings.directToDisk = (choice & 0x01) != 0;
+  settings.printToFile = (choice & 0x03) != 0;
+  settings.jetform = (choice & 0x04) != 0;
+  settings.zedud = (choice & 0x08) != 0;
+  settings.ptfOpt = static_cast<std::uint16_t>(choice >> 4);  // 0..15, beyond the patterns too
+  settings.ptfPath = "/spool/";
+  return settings;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0 || size > kMaxInput) return 0;
+  const vorn::JobSettings settings = settingsFrom(data[0]);
+  const std::span<const std::uint8_t> message(data + 1, size - 1);
+
+  vorn::AgentEventLog events(nullptr);
+  vorn::testing::JobsFakeClock clock(0xFFFFFFF0u);
+  vorn::testing::JobsFakeFileSystem files;
+  vorn::testing::JobsFakeHostLink link;
+  vorn::testing::JobsFakePrinterSystem printers;
+  vorn::testing::JobsFakeRenderer renderer;
+  vorn::testing::JobsRecordingJobSink recordingSink;
+  vorn::PrintJobs jobs(settings, printers, files, renderer, events);
+  vorn::JobSink& sink = (data[0] & 0x01) != 0 ? static_cast<vorn::JobSink&>(jobs) : recordingSink;
+
+  vorn::PrintIntake intake(settings, sink, events, clock, files);
+  const vorn::Variant variant{vorn::kVtByteArray, message};
+  for (int delivery = 0; delivery < 2; ++delivery) {
+    intake.receive(variant, vorn::PrintIntake::kLinkConnected, &link);
+  }
+  jobs.jobend();
+
+  const std::size_t expectedAcks = message.size() >= 2 ? 2 : 0;
+  if (link.messages.size() != expectedAcks) __builtin_trap();
+  if (files.state->openFiles != 0 || printers.ledger->dcsLive != 0) __builtin_trap();
+  return 0;
+}
