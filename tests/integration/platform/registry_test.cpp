@@ -1,0 +1,213 @@
+#include "platform/registry.h"
+
+#include "platform/error.h"
+#include "platform/posix/reg_file.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <unistd.h>
+
+namespace vorn::platform {
+namespace {
+
+constexpr std::uint32_t kProfileAccess = kKeyRead | kKeyWow64_64Key;
+constexpr std::string_view kProfiles = "SOFTWARE\\Kolvane\\VornPrint\\profiles";
+
+const std::string kRegistry =
+    "Windows Registry Editor Version 5.00\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1]\r\n"
+    "\"Machine\"=\"host1\"\r\n"
+    "\"MainTray\"=dword:00010007\r\n"
+    "\"Path\"=hex(2):25,00,54,00,00,00\r\n"
+    "\"Forms\"=hex(7):41,00,00,00,00,00\r\n"
+    "\"Empty\"=\"\"\r\n"
+    "@=\"default\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\beta]\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\Alpha]\r\n\r\n";
+
+class SystemRegistry : public ::testing::Test {
+ protected:
+  void SetUp() override { test::writeRegistry(root_.path(), kRegistry); }
+
+  std::unique_ptr<RegistryKey> open(std::string_view path) {
+    std::unique_ptr<RegistryKey> key;
+    EXPECT_EQ(systemRegistry().openKey(path, kProfileAccess, key), kErrorSuccess) << path;
+    return key;
+  }
+
+  test::TempRoot root_;
+};
+
+struct QueryCase {
+  const char* name;
+  std::uint32_t type;
+  std::vector<std::uint8_t> data;
+};
+
+TEST_F(SystemRegistry, QueriesReturnTypeSizeAndAnsiData) {
+  const std::vector<QueryCase> cases = {
+      {"Machine", kRegSz, {'h', 'o', 's', 't', '1', 0}},
+      {"machine", kRegSz, {'h', 'o', 's', 't', '1', 0}},
+      {"MainTray", kRegDword, {7, 0, 1, 0}},
+      {"Path", kRegExpandSz, {'%', 'T', 0}},
+      {"Forms", kRegMultiSz, {'A', 0, 0}},
+      {"Empty", kRegSz, {0}},
+      {"", kRegSz, {'d', 'e', 'f', 'a', 'u', 'l', 't', 0}},
+  };
+  auto key = open("SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1");
+  ASSERT_TRUE(key);
+  for (const QueryCase& c : cases) {
+    std::array<std::uint8_t, 256> buffer{};
+    std::uint32_t type = 99;
+    std::uint32_t size = 0;
+    ASSERT_EQ(key->queryValue(c.name, type, buffer, size), kErrorSuccess) << c.name;
+    EXPECT_EQ(type, c.type) << c.name;
+    ASSERT_EQ(size, c.data.size()) << c.name;
+    EXPECT_TRUE(std::equal(c.data.begin(), c.data.end(), buffer.begin())) << c.name;
+  }
+}
+
+TEST_F(SystemRegistry, SmallBufferGivesMoreDataWithTypeAndSizeButNoBytes) {
+  auto key = open("SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1");
+  ASSERT_TRUE(key);
+  std::array<std::uint8_t, 5> buffer{};
+  buffer.fill(0xEE);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  EXPECT_EQ(key->queryValue("Machine", type, buffer, size), kErrorMoreData);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(buffer[0], 0xEE);
+
+  std::array<std::uint8_t, 6> exact{};
+  EXPECT_EQ(key->queryValue("Machine", type, exact, size), kErrorSuccess);
+  EXPECT_EQ(exact[5], 0);
+
+  EXPECT_EQ(key->queryValue("Machine", type, {}, size), kErrorSuccess);  // size only
+  EXPECT_EQ(size, 6u);
+}
+
+TEST_F(SystemRegistry, AbsentValueIsFileNotFound) {
+  auto key = open("SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1");
+  ASSERT_TRUE(key);
+  std::array<std::uint8_t, 8> buffer{};
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  EXPECT_EQ(key->queryValue("printerid", type, buffer, size), kErrorFileNotFound);
+}
+
+TEST_F(SystemRegistry, EnumeratesSubkeysInRegistryOrderWithStoredCase) {
+  auto key = open(kProfiles);
+  ASSERT_TRUE(key);
+  std::vector<std::string> names;
+  std::string name;
+  std::uint32_t index = 0;
+  while (key->enumSubkey(index, name) == kErrorSuccess) {
+    names.push_back(name);
+    ++index;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", "Laser1"}));
+  EXPECT_EQ(key->enumSubkey(100, name), kErrorNoMoreItems);
+}
+
+TEST_F(SystemRegistry, OpenResults) {
+  struct Case {
+    std::string path;
+    std::uint32_t result;
+  };
+  const std::vector<Case> cases = {
+      {"SOFTWARE", kErrorSuccess},
+      {"software\\kolvane", kErrorSuccess},
+      {"", kErrorSuccess},
+      // An empty profile name leaves the backslash after "profiles": the profiles key itself.
+      {std::string(kProfiles) + "\\", kErrorSuccess},
+      {"SOFTWARE\\Nobody", kErrorFileNotFound},
+      {"SOFTWARE\\\\Kolvane", kErrorFileNotFound},
+      {"\\SOFTWARE", kErrorFileNotFound},
+      {"SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1\\deeper", kErrorFileNotFound},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<RegistryKey> key;
+    EXPECT_EQ(systemRegistry().openKey(c.path, kProfileAccess, key), c.result) << c.path;
+    EXPECT_EQ(key != nullptr, c.result == kErrorSuccess) << c.path;
+  }
+}
+
+TEST_F(SystemRegistry, EmptyProfileNameReadsTheProfilesKey) {
+  auto key = open(std::string(kProfiles) + "\\");
+  ASSERT_TRUE(key);
+  std::string name;
+  EXPECT_EQ(key->enumSubkey(0, name), kErrorSuccess);
+  EXPECT_EQ(name, "Alpha");
+}
+
+TEST_F(SystemRegistry, FileIsReadAtEachOpenAndOpenKeysKeepTheirSnapshot) {
+  auto before = open("SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1");
+  ASSERT_TRUE(before);
+  test::writeRegistry(root_.path(),
+                      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1]\r\n"
+                      "\"Machine\"=\"host2\"\r\n");
+  std::array<std::uint8_t, 16> buffer{};
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  ASSERT_EQ(before->queryValue("Machine", type, buffer, size), kErrorSuccess);
+  EXPECT_EQ(buffer[4], '1');
+  auto after = open("SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1");
+  ASSERT_TRUE(after);
+  ASSERT_EQ(after->queryValue("Machine", type, buffer, size), kErrorSuccess);
+  EXPECT_EQ(buffer[4], '2');
+}
+
+TEST(RegistryFile, MissingFileMakesEveryOpenFileNotFound) {
+  test::TempRoot root;
+  std::unique_ptr<RegistryKey> key;
+  EXPECT_EQ(systemRegistry().openKey("", kProfileAccess, key), kErrorFileNotFound);
+  EXPECT_EQ(systemRegistry().openKey("SOFTWARE", kProfileAccess, key), kErrorFileNotFound);
+}
+
+TEST(RegistryFile, MalformedFileMakesEveryOpenBadDbAndSaysWhere) {
+  test::TempRoot root;
+  test::writeRegistry(root.path(),
+                      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"
+                      "\"a\"=\"fine\"\r\n\"b\"=\"unterminated\r\n");
+  std::unique_ptr<RegistryKey> key;
+  ::testing::internal::CaptureStderr();
+  const std::uint32_t result = systemRegistry().openKey("SOFTWARE\\A", kProfileAccess, key);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(result, kErrorBadDb);
+  EXPECT_FALSE(key);
+  EXPECT_NE(err.find((root.path() / "registry.reg").string() + ":5: "), std::string::npos) << err;
+}
+
+TEST(RegistryFile, UnreadableFileIsBadDb) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads any file";
+  test::TempRoot root;
+  test::writeRegistry(root.path(), "REGEDIT4\r\n");
+  std::filesystem::permissions(root.path() / "registry.reg", std::filesystem::perms::none);
+  std::unique_ptr<RegistryKey> key;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(systemRegistry().openKey("", kProfileAccess, key), kErrorBadDb);
+  ::testing::internal::GetCapturedStderr();
+}
+
+TEST(RegistryFile, WrittenTreeIsServedAsWritten) {
+  test::TempRoot root;
+  posix::RegTree tree;
+  tree.createKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\p1").setString("Port", "1234x");
+  test::writeRegistry(root.path(), posix::writeRegFile(tree, posix::RegFileFormat::kVersion5Utf16));
+  std::unique_ptr<RegistryKey> key;
+  ASSERT_EQ(systemRegistry().openKey("SOFTWARE\\Kolvane\\VornPrint\\profiles\\P1", kProfileAccess, key),
+            kErrorSuccess);
+  std::array<std::uint8_t, 16> buffer{};
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  ASSERT_EQ(key->queryValue("port", type, buffer, size), kErrorSuccess);
+  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data())), "1234x");
+}
+
+}  // namespace
+}  // namespace vorn::platform
