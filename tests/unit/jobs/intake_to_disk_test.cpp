@@ -1,0 +1,55 @@
+// A report from the host's messages to its direct-to-disk file, through the
+// real intake and job.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "agent/jobs/print_intake.h"
+#include "agent/jobs/print_jobs.h"
+#include "tests/fakes/jobs_fake_clock.h"
+#include "tests/fakes/jobs_fake_file_system.h"
+#include "tests/fakes/jobs_fake_host_link.h"
+#include "tests/fakes/jobs_fake_printer_system.h"
+#include "tests/fakes/jobs_fake_renderer.h"
+#include "tests/unit/jobs/jobs_test_helpers.h"
+
+namespace vorn::testing {
+namespace {
+
+TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
+  JobSettings settings;
+  settings.printToFile = settings.directToDisk = settings.jetform = true;
+  settings.ptfOpt = 6;
+  settings.ptfPath = "/spool/";
+
+  RecordedEventLog events;
+  JobsFakePrinterSystem printers;
+  JobsFakeFileSystem files;
+  JobsFakeRenderer renderer;
+  JobsFakeClock clock(99998);
+  JobsFakeHostLink link;
+  files.state->contents["/spool/Pay_Run-99998.lis"] = "older";
+  PrintJobs jobs(settings, printers, files, renderer, events.log);
+  PrintIntake intake(settings, jobs, events.log, clock, files);
+
+  const std::string head = std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY " +
+                           "Pay Run                       " + "\r\nPage 1\f";
+  const std::string tail = std::string("\x01\x00\x00\x00", 4) + "\x0e\x03Page 2\f\x02/";
+  for (const std::string& message : {head, tail}) {
+    const Bytes bytes = bytesOf(message);
+    intake.ReadMessage(Variant{kVtByteArray, bytes}, PrintIntake::kLinkConnected, &link);
+  }
+
+  EXPECT_FALSE(jobs.jobOpen());
+  EXPECT_EQ(jobs.reportName(), "Pay_Run");
+  EXPECT_EQ(files.state->contents["/spool/Pay_Run-99998.lis"], "older");
+  EXPECT_EQ(files.state->contents["/spool/Pay_Run-99999.lis"],
+            "\r\nPage 1\r\n^EJECT\r\n   Page 2\r\n");
+  EXPECT_EQ(files.state->openFiles, 0);
+  EXPECT_EQ(link.messages.size(), 2u);
+  EXPECT_TRUE(events.lines().empty());
+  EXPECT_EQ(printers.ledger->dcsCreated, 0);
+}
+
+}  // namespace
+}  // namespace vorn::testing
