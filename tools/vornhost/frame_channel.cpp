@@ -53,11 +53,15 @@ FrameChannel::Result FrameChannel::receive(termlink::Frame& frame, int timeoutMs
 FrameChannel::Result FrameChannel::send(const termlink::Frame& frame, int timeoutMs) {
   std::vector<std::uint8_t> bytes;
   if (!termlink::encodeFrame(frame, bytes)) return Result::protocolError;
+  return sendBytes(bytes, timeoutMs);
+}
+
+FrameChannel::Result FrameChannel::sendBytes(std::span<const std::uint8_t> bytes, int timeoutMs) {
   const auto deadline = deadlineAfter(timeoutMs);
   std::size_t done = 0;
   while (done < bytes.size()) {
     std::size_t sent = 0;
-    const std::uint32_t error = socket_->send(std::span(bytes).subspan(done), sent);
+    const std::uint32_t error = socket_->send(bytes.subspan(done), sent);
     if (error == platform::kWsaEWouldBlock) {
       const int wait = remaining(deadline);
       if (wait == 0) return Result::timeout;

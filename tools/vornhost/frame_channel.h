@@ -22,6 +22,9 @@ class FrameChannel {
   // Sends a whole frame, waiting at most `timeoutMs` for room.
   Result send(const termlink::Frame& frame, int timeoutMs);
 
+  // Sends bytes as they are (an encoded frame, or anything at all).
+  Result sendBytes(std::span<const std::uint8_t> bytes, int timeoutMs);
+
   // The Winsock code behind the last `failed`.
   std::uint32_t lastError() const { return lastError_; }
 
