@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +11,7 @@
 #include "tests/fakes/jobs_fake_file_system.h"
 #include "tests/fakes/jobs_fake_host_link.h"
 #include "tests/fakes/jobs_recording_job_sink.h"
+#include "tests/support/test_support.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
 namespace vorn::testing {
@@ -302,13 +299,9 @@ TEST_F(PrintIntakeTest, MessageOfExactlyTheBufferSizeIsWhole) {
 }
 
 TEST(PrintIntakeDeathTest, WrongTypeEndsTheAgentAsComException) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const auto root = std::filesystem::temp_directory_path() /
-                    ("jobs-intake-death-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(root);
+  test::TempRoot root;  // the fatal report also goes to the event log under the root
   EXPECT_EXIT(
       {
-        ::setenv("VORNPRINT_ROOT", root.c_str(), 1);
         RecordedEventLog events;
         JobsRecordingJobSink sink;
         JobsFakeClock clock;
@@ -319,7 +312,6 @@ TEST(PrintIntakeDeathTest, WrongTypeEndsTheAgentAsComException) {
         intake.ReadMessage(Variant{kVtUi1, message}, PrintIntake::kLinkConnected, &link);
       },
       ::testing::ExitedWithCode(255), "COM Exception");
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include "agent/jobs/print_jobs.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 
 #include "agent/diag/exceptions.h"
@@ -11,6 +8,7 @@
 #include "tests/fakes/jobs_fake_file_system.h"
 #include "tests/fakes/jobs_fake_printer_system.h"
 #include "tests/fakes/jobs_fake_renderer.h"
+#include "tests/support/test_support.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
 namespace vorn::testing {
@@ -202,13 +200,9 @@ TEST_F(PrintJobsTest, DocumentNameOfEmptyReport) {
 
 // A failed write of the output file ends the agent as a framework exception.
 TEST(PrintJobsDeathTest, FailedDiskWriteIsFatal) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const auto root = std::filesystem::temp_directory_path() /
-                    ("jobs-disk-death-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(root);
+  test::TempRoot root;  // the fatal report also goes to the event log under the root
   EXPECT_EXIT(
       {
-        ::setenv("VORNPRINT_ROOT", root.c_str(), 1);
         RecordedEventLog events;
         JobsFakePrinterSystem printers;
         JobsFakeFileSystem files;
@@ -220,7 +214,6 @@ TEST(PrintJobsDeathTest, FailedDiskWriteIsFatal) {
         job.jobdata(bytesOf("text"), false);
       },
       ::testing::ExitedWithCode(255), "C Exception");
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace
