@@ -105,10 +105,11 @@ platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> messag
     }
     if (settings_.zedud) {
       // The form prologue; the form name is a C text there, ending at a NUL.
-      std::string form(trimTrailingBlanks(headerField(message, kFormOffset, kFormWidth)));
-      form.resize(std::min(form.size(), form.find('\0')));
+      const std::string field = headerField(message, kFormOffset, kFormWidth);
+      const std::string_view form =
+          trimTrailingBlanks(std::string_view(field).substr(0, field.find('\0')));
       jobs_.jobdata(asBytes(kPostScriptHeader), false);
-      const std::string prologue = "(" + form + ".PHD) run exec Form\r\n";
+      const std::string prologue = "(" + std::string(form) + ".PHD) run exec Form\r\n";
       jobs_.jobdata(asBytes(prologue), false);
     }
   }
