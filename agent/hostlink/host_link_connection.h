@@ -39,6 +39,8 @@ class HostLinkConnection {
   std::int32_t linkState() const { return linkState_; }
 
   bool hasLink() const { return link != nullptr; }
+  // The component's main interface while it is held (the acknowledgement goes through it), else null.
+  HostLink* linkInterface() const { return link.get(); }
 
   // Sends a message to the host through the link (the print acknowledgement);
   // kEPointer when no link is held.

@@ -1,0 +1,61 @@
+#include "agent/app/spoolagent_app.h"
+
+#include <array>
+#include <cstdio>
+
+#include "agent/diag/fatal_error.h"
+#include "platform/event_loop.h"
+#include "platform/process.h"
+
+namespace vorn {
+namespace {
+constexpr int kConstructLine = 88;
+constexpr int kComInitLine = 128;
+}  // namespace
+
+CSpoolagentApp::CSpoolagentApp(AgentServices& services, RenderState& render, std::string commandLine)
+    : services_(services), render_(render), commandLine_(std::move(commandLine)) {}
+
+int CSpoolagentApp::Run() {
+  InitInstance();
+  return ExitInstance(services_.loop.run());
+}
+
+bool CSpoolagentApp::InitInstance() {
+  const platform::HRESULT hr = platform::initializeComForThread();
+  if (platform::failed(hr)) {
+    std::array<char, 80> description{};
+    std::snprintf(description.data(), description.size(),
+                  "Error %x occurred while trying to intialize COM", static_cast<unsigned>(hr));
+    FatalError("spoolagent", description.data(), kComInitLine);
+  }
+
+  // A termination request from outside takes the same path as the host's
+  // Terminate: the close request, an orderly teardown, exit code 0.
+  services_.loop.onTerminationRequest([this] { DestroyMainWindow(); });
+
+  mainWindow_ = guardEntryPoint("MainFrm", kConstructLine, [this] {
+    return std::make_unique<CMainFrame>(services_, render_, commandLine_, [this] { PostCloseRequest(); });
+  });
+
+  // A failed creation destroys the half-made window, which ends the run.
+  if (mainWindow_->OnCreate() != 0) DestroyMainWindow();
+  return true;
+}
+
+int CSpoolagentApp::ExitInstance(int quitCode) {
+  platform::uninitializeComForThread();
+  return quitCode;
+}
+
+void CSpoolagentApp::PostCloseRequest() {
+  services_.loop.post([this] { DestroyMainWindow(); });
+}
+
+void CSpoolagentApp::DestroyMainWindow() {
+  if (!mainWindow_) return;  // a second close request after the window is gone
+  mainWindow_.reset();
+  services_.loop.quit(0);
+}
+
+}  // namespace vorn
