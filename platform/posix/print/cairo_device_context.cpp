@@ -399,13 +399,16 @@ bool CairoDeviceContext::bitBlt(std::int32_t x, std::int32_t y, std::int32_t wid
     setLastError(kErrorInvalidParameter);
     return false;
   }
+  const BitmapObject& bitmap = *memory->bitmap_;
   cairo_save(cr);
-  cairo_rectangle(cr, x, y, width, height);
-  cairo_clip(cr);
-  cairo_set_source_surface(cr, memory->bitmap_->image.get(), static_cast<double>(x) - sourceX,
-                           static_cast<double>(y) - sourceY);
+  cairo_set_source_surface(cr, bitmap.image.get(), static_cast<double>(x) - sourceX, static_cast<double>(y) - sourceY);
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);  // one bitmap pixel per dot, no smoothing
-  cairo_paint(cr);
+  if (sourceX == 0 && sourceY == 0 && width >= bitmap.width && height >= bitmap.height) {
+    cairo_paint(cr);  // the whole image: no clip, which cairo would snap to whole points
+  } else {
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_fill(cr);
+  }
   cairo_restore(cr);
   if (cairo_status(cr) != CAIRO_STATUS_SUCCESS || outputFailed_) {
     setLastError(kErrorWriteFault);
