@@ -19,8 +19,10 @@ class EventSource {
   virtual ~EventSource() = default;
 
   // ReportEventA without a user SID or raw data. Each string is 8-bit
-  // Windows-1252 text or null (std::nullopt). Returns false when the event
-  // could not be written.
+  // Windows-1252 text, read like a C string up to a zero byte, or null
+  // (std::nullopt); at least six strings are recorded, missing ones as null.
+  // Types: error, warning, information, audit success/failure, success (0).
+  // Returns false, with the last error set, when the event could not be written.
   virtual bool report(std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
                       std::span<const std::optional<std::string_view>> strings) = 0;
 };

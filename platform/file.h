@@ -33,6 +33,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // CreateFileA(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING): an existing file for reading.
+  // Readers share the file with each other; while it is held by createExclusive
+  // the open fails with kErrorSharingViolation. A folder gives kErrorAccessDenied.
   virtual std::uint32_t openForReading(std::string_view path, std::unique_ptr<File>& file) = 0;
 
   // CreateFileA(0, 0, OPEN_EXISTING): opens an existing file without access,
@@ -40,7 +42,9 @@ class FileSystem {
   virtual std::uint32_t openToProbe(std::string_view path, std::unique_ptr<File>& file) = 0;
 
   // Created, or truncated when it exists, for reading and writing, and not
-  // shared with other openers while it is open (CREATE_ALWAYS, no sharing).
+  // shared with other openers while it is open (CREATE_ALWAYS, no sharing):
+  // kErrorSharingViolation, with the file left untouched, while another
+  // opener holds it.
   virtual std::uint32_t createExclusive(std::string_view path, std::unique_ptr<File>& file) = 0;
 };
 

@@ -98,11 +98,15 @@ class PosixFileSystem final : public FileSystem {
  public:
   std::uint32_t openForReading(std::string_view path, std::unique_ptr<File>& file) override {
     file.reset();
-    UniqueFd fd(::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened without blocking, so that a FIFO put where a file is expected
+    // cannot hang the caller; reads block as usual afterwards.
+    UniqueFd fd(::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) return failFromErrno();
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return failFromErrno();
     if (S_ISDIR(info.st_mode)) return fail(kErrorAccessDenied);  // a folder is not a file to read
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return failFromErrno();
     if (const std::uint32_t result = lock(fd.get(), LOCK_SH); result != kErrorSuccess) return result;
     file = std::make_unique<PosixFile>(std::move(fd), true);
     return kErrorSuccess;

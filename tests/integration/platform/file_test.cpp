@@ -137,3 +137,21 @@ TEST_F(Files, ClosedFileReportsAnInvalidHandle) {
 
 }  // namespace
 }  // namespace vorn::platform
+
+namespace vorn::platform {
+namespace {
+
+TEST(FileSystem, FifoInPlaceOfAFileDoesNotHang) {
+  test::TempRoot root;
+  const auto fifo = root.path() / "logo.bmp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  std::unique_ptr<File> file;
+  ASSERT_EQ(systemFileSystem().openForReading(fifo.string(), file), kErrorSuccess);
+  std::array<std::byte, 4> buffer{};
+  std::size_t got = 1;
+  EXPECT_EQ(file->read(buffer, got), kErrorSuccess);
+  EXPECT_EQ(got, 0u);  // no writer: end of file at once
+}
+
+}  // namespace
+}  // namespace vorn::platform
