@@ -1,0 +1,257 @@
+// Reports sent by vornhost and printed by the agent, on each output target.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <regex>
+
+#include "tests/e2e/agent/agent_scenario.h"
+
+namespace vorn::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A report of `pages` pages of `lines` numbered lines each, a form feed after each page.
+std::string numberedReport(int pages, int lines) {
+  std::string stream = "\r";  // a report's data starts with a control byte
+  for (int page = 1; page <= pages; ++page) {
+    for (int line = 1; line <= lines; ++line) {
+      char text[96];
+      std::snprintf(text, sizeof text, "Page %d line %02d: the quick brown fox jumps over the lazy dog\r\n", page, line);
+      stream += text;
+    }
+    stream += '\f';
+  }
+  return stream;
+}
+
+// A print message of the host: type 0x01, 0x00, two bytes, then the body.
+std::string message(const std::string& body) { return std::string("\x01\x00\x00\x00", 4) + body; }
+
+// A header record: 0x02 0x20, the form in 4 characters, the report name in 30.
+std::string header(const std::string& form, const std::string& report) {
+  std::string record = "\x02\x20" + form;
+  record.resize(6, ' ');
+  record += report;
+  record.resize(36, ' ');
+  return record;
+}
+
+const std::string kTerminator = "\x02/";
+
+bool allAcknowledged(const test::ChildProcess& host) {
+  return host.standardOutput().find("wrong=0 missing=0") != std::string::npos;
+}
+
+int pdfPages(const std::filesystem::path& pdf) {
+  const std::string info = commandOutput("pdfinfo '" + pdf.string() + "'");
+  std::smatch m;
+  if (!std::regex_search(info, m, std::regex(R"(Pages:\s+(\d+))"))) return -1;
+  return std::stoi(m[1]);
+}
+
+std::string pdfText(const std::filesystem::path& pdf) {
+  return commandOutput("pdftotext -layout '" + pdf.string() + "' -");
+}
+
+TEST(AgentPrinting, MultiMessageReportOnTheBuiltInPdfPrinter) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(21, "VornPDF"), "VornPDF");
+  const auto report = scenario.writeFile("reports/ledger.vps", numberedReport(3, 50));
+  ASSERT_GT(std::filesystem::file_size(report), 8208u);  // more than one message
+  auto& host = scenario.startHost({"--pipe", "21", "--form", "STD", report.string(), "--terminate", "2"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_EQ(host.exitCode(), 0);
+  EXPECT_TRUE(allAcknowledged(host)) << host.standardOutput();
+  EXPECT_NE(host.standardOutput().find("sent report=ledger messages=2"), std::string::npos);
+
+  const auto pdfs = scenario.filesIn("VornPDF");
+  ASSERT_EQ(pdfs.size(), 1u);
+  EXPECT_EQ(pdfs[0].filename().string(), "1 Vorn_ ledger.pdf");
+  EXPECT_EQ(pdfPages(pdfs[0]), 3);
+  const std::string text = pdfText(pdfs[0]);
+  for (const char* line : {"Page 1 line 01: the quick brown fox", "Page 2 line 50: the quick brown fox",
+                           "Page 3 line 25: the quick brown fox"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  // Each line starts at the left margin: the first text column of the page.
+  EXPECT_NE(text.find("\nPage 3 line 02"), std::string::npos);
+}
+
+struct NamingCase {
+  int ptfOpt;
+  const char* pattern;  // the file name, as a regular expression
+};
+
+void PrintTo(const NamingCase& c, std::ostream* os) { *os << "PTFOpt " << c.ptfOpt; }
+
+class PrintToFileNamingTest : public testing::TestWithParam<NamingCase> {};
+
+TEST_P(PrintToFileNamingTest, NamesTheOutputFile) {
+  AgentScenario scenario;
+  auto profile = pipeProfile(22, "VornPDF");
+  profile.texts["PrintToFile"] = "yes";
+  profile.texts["PTFPath"] = (scenario.root() / "out").string() + "/";
+  profile.dwords["PTFOpt"] = static_cast<std::uint32_t>(GetParam().ptfOpt);
+  scenario.writeRegistry("laser1", profile, "VornPDF");
+  std::filesystem::create_directories(scenario.root() / "out");
+  const auto report = scenario.writeFile("reports/r.vps", numberedReport(1, 3));
+  auto& host = scenario.startHost(
+      {"--pipe", "22", "--form", "INV", "--report", "March Sales", report.string(), "--terminate", "1"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_TRUE(allAcknowledged(host));
+
+  const auto files = scenario.filesIn("out");
+  ASSERT_EQ(files.size(), 1u);
+  const std::string name = files[0].filename().string();
+  EXPECT_TRUE(std::regex_match(name, std::regex(GetParam().pattern))) << name;
+  // Print-to-file holds the printer driver's output: here a PDF of the report.
+  EXPECT_EQ(readFile(files[0]).substr(0, 5), "%PDF-");
+  EXPECT_NE(pdfText(files[0]).find("Page 1 line 03"), std::string::npos);
+  EXPECT_TRUE(scenario.filesIn("VornPDF").empty());  // nothing went to the printer
+}
+
+INSTANTIATE_TEST_SUITE_P(Patterns, PrintToFileNamingTest,
+                         testing::Values(NamingCase{0, R"(VORNrpt-\d{5}\.dat)"},
+                                         NamingCase{2, R"(March Sales\.dat)"},
+                                         NamingCase{4, R"(INV-March Sales-\d{5}\.dat)"},
+                                         NamingCase{7, R"(INV-March Sales-\d{5}\.lis)"}));
+
+// A report that uses every kind of byte the direct-to-disk writer translates.
+std::string directToDiskReport() {
+  return std::string("\r\nKOLVANE TRADING\x0e\x05" "Statement\r\n", 34) +
+         "\x02" "A120\r\n" +                                 // a command: dropped up to the line end
+         "Item\x09" "Amount\r\n" +                           // a tab gives nothing
+         "Rent\x0e\x03" "900.00\r\n" +
+         std::string("\x14\x23\x01\x02\x03", 5) + "raw\r\n" +  // raw data passes as it is
+         "\f" + "Page two\r\n" + "\f";
+}
+
+class DirectToDiskTest : public testing::TestWithParam<bool> {};
+
+TEST_P(DirectToDiskTest, MatchesTheReviewedFile) {
+  const bool jetform = GetParam();
+  AgentScenario scenario;
+  auto profile = pipeProfile(23, "NoPrinterNeeded");
+  profile.texts["PrintToFile"] = "yes";
+  profile.texts["directtodisk"] = "yes";
+  if (jetform) profile.texts["JetformFlag"] = "yes";
+  profile.texts["PTFPath"] = (scenario.root() / "out").string() + "/";
+  profile.dwords["PTFOpt"] = 2;
+  scenario.writeRegistry("laser1", profile);
+  std::filesystem::create_directories(scenario.root() / "out");
+  const auto report = scenario.writeFile("reports/statement.vps", directToDiskReport());
+  auto& host = scenario.startHost({"--pipe", "23", "--report", "Monthly statement", report.string(),
+                                   "--terminate", "1"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_TRUE(allAcknowledged(host));
+
+  // JetformFlag also replaces the blanks of the report name by underscores.
+  const auto output = scenario.root() / "out" / (jetform ? "Monthly_statement.dat" : "Monthly statement.dat");
+  ASSERT_TRUE(std::filesystem::exists(output)) << output;
+  const auto golden = std::filesystem::path(VORN_E2E_GOLDEN_DIR) /
+                      (jetform ? "direct-to-disk-jetform.txt" : "direct-to-disk.txt");
+  EXPECT_EQ(readFile(output), readFile(golden));
+}
+
+INSTANTIATE_TEST_SUITE_P(JetformFlag, DirectToDiskTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; });
+
+TEST(AgentPrinting, SecondHeaderEndsTheFirstJob) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(24, "VornPDF"), "VornPDF");
+  const auto first = scenario.writeFile("raw/first", message(header("STD", "first") + "\rfirst report\r\n"));
+  const auto second =
+      scenario.writeFile("raw/second", message(header("STD", "second") + "\rsecond report\r\n" + kTerminator));
+  auto& host = scenario.startHost({"--pipe", "24", "--raw", first.string(), "--raw", second.string(),
+                                   "--terminate", "1"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_TRUE(allAcknowledged(host));
+  const auto pdfs = scenario.filesIn("VornPDF");
+  ASSERT_EQ(pdfs.size(), 2u);
+  EXPECT_EQ(pdfs[0].filename().string(), "1 Vorn_ first.pdf");
+  EXPECT_NE(pdfText(pdfs[0]).find("first report"), std::string::npos);
+  EXPECT_NE(pdfText(pdfs[1]).find("second report"), std::string::npos);
+  EXPECT_TRUE(scenario.events().empty());
+}
+
+TEST(AgentPrinting, DataWithoutAnOpenJobIsReportedAndAcknowledged) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(25, "VornPDF"), "VornPDF");
+  const auto data = scenario.writeFile("raw/data", message("\rorphan data\r\n"));
+  auto& host = scenario.startHost({"--pipe", "25", "--raw", data.string(), "--terminate", "1"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_TRUE(allAcknowledged(host));
+  const auto events = scenario.events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].strings[1], "processprint err 5");
+  EXPECT_TRUE(scenario.filesIn("VornPDF").empty());
+}
+
+TEST(AgentPrinting, BytesAfterTheTerminator) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(26, "VornPDF"), "VornPDF");
+  const auto three = scenario.writeFile("raw/three", message(header("", "three") + "\rA\r\n" + kTerminator + "xyz"));
+  const auto four = scenario.writeFile("raw/four", message(header("", "four") + "\rB\r\n" + kTerminator + "wxyz"));
+  auto& host = scenario.startHost({"--pipe", "26", "--raw", three.string(), "--raw", four.string(),
+                                   "--terminate", "1"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_TRUE(allAcknowledged(host));
+  // Both jobs end; only the fourth trailing byte is reported.
+  EXPECT_EQ(scenario.filesIn("VornPDF").size(), 2u);
+  const auto events = scenario.events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].strings[1], "processprint err 6");
+}
+
+TEST(AgentPrinting, SigtermInTheMiddleOfAReportPrintsItAsFarAsItCame) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(27, "VornPDF"), "VornPDF");
+  const auto part = scenario.writeFile("raw/part", message(header("STD", "cut short") + numberedReport(2, 5)));
+  scenario.startHost({"--pipe", "27", "--raw", part.string(), "--hold"});
+  auto& agent = scenario.startAgent("laser1");
+  ASSERT_TRUE(scenario.waitForHostOutput("sent raw="));
+
+  agent.signal(SIGTERM);
+  ASSERT_TRUE(agent.wait(10s));
+  EXPECT_EQ(agent.exitCode(), 0);
+  const auto pdfs = scenario.filesIn("VornPDF");
+  ASSERT_EQ(pdfs.size(), 1u);
+  EXPECT_EQ(pdfs[0].filename().string(), "1 Vorn_ cut short.pdf");
+  EXPECT_EQ(pdfPages(pdfs[0]), 2);
+  EXPECT_NE(pdfText(pdfs[0]).find("Page 2 line 05"), std::string::npos);
+}
+
+TEST(AgentPrinting, MalformedMessagesAreReportedAndStillAcknowledged) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(28, "VornPDF"), "VornPDF");
+  const auto wrongType = scenario.writeFile("raw/type", std::string("\x05\x00\x00\x00", 4) + header("", "t") + "\r" +
+                                                            kTerminator);
+  const auto oneByte = scenario.writeFile("raw/short", "\x01");
+  const auto stray = scenario.writeFile("raw/stray", message(header("", "s") + "\rA\x02 B\r\n" + kTerminator));
+  auto& host = scenario.startHost({"--pipe", "28", "--raw", wrongType.string(), "--raw", oneByte.string(),
+                                   "--raw", stray.string(), "--terminate", "1"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_TRUE(allAcknowledged(host)) << host.standardOutput();
+  std::vector<std::string> texts;
+  for (const auto& event : scenario.events()) texts.push_back(eventText(event));
+  EXPECT_EQ(texts, (std::vector<std::string>{"processprint err 1 | ",
+                                             "processprint error in print command header or structure | ",
+                                             "processprint err 4 | 42"}));
+}
+
+}  // namespace
+}  // namespace vorn::e2e
