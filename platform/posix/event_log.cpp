@@ -62,7 +62,7 @@ bool appendUtcTime(std::string& out) {
   if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return false;
   std::tm utc{};
   if (::gmtime_r(&now.tv_sec, &utc) == nullptr) return false;
-  std::array<char, 40> text{};
+  std::array<char, 96> text{};  // room for any int the fields could hold
   std::snprintf(text.data(), text.size(), "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
                 utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(now.tv_nsec / 1000000));
   out += text.data();

@@ -11,6 +11,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <deque>
 #include <map>
@@ -164,8 +165,8 @@ class PosixEventLoop final : public EventLoop {
   std::map<WatchId, Watch> watches_;
   WatchId nextId_ = 1;
   Task terminationTask_;
-  bool quitting_ = false;
-  int exitCode_ = 0;
+  std::atomic<bool> quitting_ = false;  // quit() may come from another thread
+  std::atomic<int> exitCode_ = 0;
 };
 
 }  // namespace
