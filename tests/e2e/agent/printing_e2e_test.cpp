@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, PrintToFileNamingTest,
 
 // A report that uses every kind of byte the direct-to-disk writer translates.
 std::string directToDiskReport() {
-  return std::string("\r\nKOLVANE TRADING\x0e\x05" "Statement\r\n", 34) +
+  return std::string("\r\nKOLVANE TRADING\x0e\x05" "Statement\r\n") +
          "\x02" "A120\r\n" +                                 // a command: dropped up to the line end
          "Item\x09" "Amount\r\n" +                           // a tab gives nothing
          "Rent\x0e\x03" "900.00\r\n" +
