@@ -13,7 +13,7 @@ function(vorn_add_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "VORN_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VORN_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES ENVIRONMENT "VORN_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 endfunction()
 
 function(vorn_add_fuzzer name)

@@ -13,10 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path sourceFolder() {
-  const char* source = std::getenv("VORN_SOURCE_DIR");
-  return source != nullptr ? fs::path(source) : fs::path(VORN_PRINT_SOURCE_DIR);
-}
+fs::path sourceFolder() { return VORN_PRINT_SOURCE_DIR; }
 
 // The programs' environment: fontconfig's own allocations at exit are no leak of ours.
 std::vector<std::pair<std::string, std::string>> programEnvironment(
