@@ -13,19 +13,6 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 char ansiFromUnicode(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   for (std::size_t i = 0; i < kHighControls.size(); ++i) {
@@ -34,45 +21,71 @@ char ansiFromUnicode(char32_t cp) {
   return '?';
 }
 
-// Decodes one UTF-8 sequence at `pos`; returns U+FFFD and advances one byte
-// for anything malformed.
-char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& pos) {
   const auto lead = static_cast<std::uint8_t>(s[pos]);
-  int extra;
-  char32_t cp;
   if (lead < 0x80) {
     ++pos;
     return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    cp = lead & 0x1F;
+  }
+  std::size_t extra;
+  char32_t cp;
+  char32_t minimum;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, cp = lead & 0x1Fu, minimum = 0x80;
   } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    cp = lead & 0x0F;
+    extra = 2, cp = lead & 0x0Fu, minimum = 0x800;
   } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    cp = lead & 0x07;
+    extra = 3, cp = lead & 0x07u, minimum = 0x10000;
   } else {
     ++pos;
-    return 0xFFFD;
+    return std::nullopt;
   }
-  if (pos + extra >= s.size()) {  // truncated sequence
+  if (s.size() - pos <= extra) {
     ++pos;
-    return 0xFFFD;
+    return std::nullopt;
   }
-  for (int i = 1; i <= extra; ++i) {
-    const auto next = static_cast<std::uint8_t>(s[pos + i]);
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const auto next = static_cast<std::uint8_t>(s[pos + k]);
     if ((next & 0xC0) != 0x80) {
       ++pos;
-      return 0xFFFD;
+      return std::nullopt;
     }
-    cp = (cp << 6) | (next & 0x3F);
+    cp = (cp << 6) | (next & 0x3Fu);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return std::nullopt;
   }
   pos += extra + 1;
   return cp;
 }
 
-}  // namespace
+bool isValidUtf8(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (!decodeUtf8(text, pos)) return false;
+  }
+  return true;
+}
 
 char32_t unicodeFromAnsi(std::uint8_t byte) {
   if (byte >= 0x80 && byte < 0xA0) return kHighControls[byte - 0x80];
@@ -89,7 +102,7 @@ std::string utf8FromAnsi(std::string_view ansi) {
 std::string ansiFromUtf8(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (std::size_t pos = 0; pos < utf8.size();) out.push_back(ansiFromUnicode(decodeUtf8(utf8, pos)));
+  for (std::size_t pos = 0; pos < utf8.size();) out.push_back(ansiFromUnicode(decodeUtf8(utf8, pos).value_or(U'?')));
   return out;
 }
 

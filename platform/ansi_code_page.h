@@ -4,7 +4,9 @@
 // because glibc's iconv refuses the code page's five undefined bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,17 @@ std::string utf8FromAnsi(std::string_view ansi);
 // UTF-8 text as Windows-1252; characters the code page lacks, and bytes that
 // are not valid UTF-8, become '?' (the default character).
 std::string ansiFromUtf8(std::string_view utf8);
+
+// Appends a code point as UTF-8.
+void appendUtf8(std::string& out, char32_t codePoint);
+
+// Decodes the UTF-8 sequence at `pos` and moves past it. A malformed sequence
+// (truncated, overlong, a surrogate, above U+10FFFF) gives nullopt and moves
+// one byte on.
+std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos);
+
+// Whether `text` is well-formed UTF-8 throughout.
+bool isValidUtf8(std::string_view text);
 
 // Lower-cases Windows-1252 text as the system's locale does (ASCII letters,
 // accented capitals, and Š Œ Ž Ÿ).

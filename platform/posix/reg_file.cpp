@@ -68,56 +68,6 @@ std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path)
   return parts;
 }
 
-// Strict UTF-8 check (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool isValidUtf8(std::string_view s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const auto lead = static_cast<std::uint8_t>(s[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t extra;
-    char32_t cp;
-    char32_t minimum;
-    if ((lead & 0xE0) == 0xC0) {
-      extra = 1, cp = lead & 0x1Fu, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2, cp = lead & 0x0Fu, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3, cp = lead & 0x07u, minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (s.size() - i <= extra) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto next = static_cast<std::uint8_t>(s[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (next & 0x3Fu);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // UTF-16LE data of a text value as the ANSI API returns it: one byte per
 // character; an unpaired surrogate becomes '?', a lone last byte is dropped.
 std::vector<std::uint8_t> ansiFromUtf16Data(std::span<const std::uint8_t> data) {

@@ -2,6 +2,8 @@
 // event line has, so that a malformed line fails the test that reads it.
 #include "tests/support/test_support.h"
 
+#include "platform/ansi_code_page.h"
+
 #include <fstream>
 #include <set>
 #include <stdexcept>
@@ -49,7 +51,7 @@ class Cursor {
         case 'n': out.push_back('\n'); break;
         case 'r': out.push_back('\r'); break;
         case 't': out.push_back('\t'); break;
-        case 'u': appendCodePoint(out, codePoint()); break;
+        case 'u': platform::appendUtf8(out, codePoint()); break;
         default: fail("invalid escape");
       }
     }
@@ -99,24 +101,6 @@ class Cursor {
     pos_ += 2;
     const char32_t second = hex4();
     return 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
-  }
-
-  static void appendCodePoint(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
   }
 
   std::string_view text_;
