@@ -15,13 +15,6 @@ namespace fs = std::filesystem;
 
 fs::path sourceFolder() { return VORN_PRINT_SOURCE_DIR; }
 
-// The programs' environment: fontconfig's own allocations at exit are no leak of ours.
-std::vector<std::pair<std::string, std::string>> programEnvironment(
-    std::vector<std::pair<std::string, std::string>> extra = {}) {
-  const fs::path suppressions = sourceFolder() / "tests/integration/print/lsan.supp";
-  extra.emplace_back("LSAN_OPTIONS", "suppressions=" + suppressions.string());
-  return extra;
-}
 
 fs::path samplesFolder() { return sourceFolder() / "samples"; }
 
@@ -33,7 +26,7 @@ class SamplesTest : public ::testing::Test {
     std::vector<std::string> args = {"-o", pdf.string(), "--load-dir", (samplesFolder() / "images").string()};
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back((samplesFolder() / (sample + ".vps")).string());
-    const ProgramResult run = runProgram(programPath("vornrender"), args, programEnvironment());
+    const ProgramResult run = runProgram(programPath("vornrender"), args);
     EXPECT_EQ(run.exitCode, 0) << run.standardError;
     EXPECT_NE(run.standardOutput.find("page"), std::string::npos) << run.standardOutput;
     return pdf;
@@ -125,20 +118,20 @@ TEST_F(SamplesTest, LogoIsPlacedAtTheColumnOnTheFirstBaseline) {
 TEST_F(SamplesTest, FailuresAreReportedWithANonZeroExit) {
   const ProgramResult missing = runProgram(programPath("vornrender"), {"-o", (root_.path() / "x.pdf").string(),
                                                                        (root_.path() / "none.vps").string()},
-                                             programEnvironment());
+                                             {});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.standardError.find("cannot read"), std::string::npos) << missing.standardError;
 
   const ProgramResult unwritable = runProgram(
       programPath("vornrender"), {"-o", (root_.path() / "no-folder" / "x.pdf").string(),
                                   (samplesFolder() / "ledger.vps").string()},
-      programEnvironment());
+      {});
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_NE(unwritable.standardError.find("could not be started"), std::string::npos) << unwritable.standardError;
 
-  const ProgramResult usage = runProgram(programPath("vornrender"), {"--paper", "B5"}, programEnvironment());
+  const ProgramResult usage = runProgram(programPath("vornrender"), {"--paper", "B5"});
   EXPECT_EQ(usage.exitCode, 2);
-  const ProgramResult help = runProgram(programPath("vornrender"), {"--help"}, programEnvironment());
+  const ProgramResult help = runProgram(programPath("vornrender"), {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   for (const char* option : {"--output", "--printer", "--resolution", "--paper", "--margins", "--courier",
                              "--top-line", "--fixed-layout", "--no-overflow", "--eject-mark", "--load-dir",
@@ -157,13 +150,13 @@ TEST_F(SamplesTest, PrintsOnAConfiguredBuiltinPrinter) {
   const ProgramResult run =
       runProgram(programPath("vornrender"), {"--printer", "Desk", "--doc-name", "Vorn: LEDGER",
                                              (samplesFolder() / "ledger.vps").string()},
-                 programEnvironment({{"VORNPRINT_ROOT", root_.path().string()}, {"CUPS_SERVER", (root_.path() / "none").string()}}));
+                 {{"VORNPRINT_ROOT", root_.path().string()}, {"CUPS_SERVER", (root_.path() / "none").string()}});
   ASSERT_EQ(run.exitCode, 0) << run.standardError;
   EXPECT_TRUE(fs::exists(folder / "1 Vorn_ LEDGER.pdf"));
 
   const ProgramResult unknown = runProgram(programPath("vornrender"),
                                            {"--printer", "Nowhere", (samplesFolder() / "ledger.vps").string()},
-                                           programEnvironment({{"CUPS_SERVER", (root_.path() / "none").string()}}));
+                                           {{"CUPS_SERVER", (root_.path() / "none").string()}});
   EXPECT_EQ(unknown.exitCode, 1);
   EXPECT_NE(unknown.standardError.find("1801"), std::string::npos) << unknown.standardError;
 }
