@@ -11,12 +11,12 @@
 #include "agent/jobs/job_settings.h"
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
-#include "tests/fakes/jobs_fake_clock.h"
-#include "tests/fakes/jobs_fake_file_system.h"
-#include "tests/fakes/jobs_fake_host_link.h"
-#include "tests/fakes/jobs_fake_printer_system.h"
-#include "tests/fakes/jobs_fake_renderer.h"
-#include "tests/fakes/jobs_recording_job_sink.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_host_link.h"
+#include "tests/fakes/fake_printer_system.h"
+#include "tests/fakes/fake_renderer.h"
+#include "tests/fakes/recording_job_sink.h"
 
 namespace {
 
@@ -41,12 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> message(data + 1, size - 1);
 
   vorn::AgentEventLog events(nullptr);
-  vorn::testing::JobsFakeClock clock(0xFFFFFFF0u);
-  vorn::testing::JobsFakeFileSystem files;
-  vorn::testing::JobsFakeHostLink link;
-  vorn::testing::JobsFakePrinterSystem printers;
-  vorn::testing::JobsFakeRenderer renderer;
-  vorn::testing::JobsRecordingJobSink recordingSink;
+  vorn::fakes::FakeClock clock(0xFFFFFFF0u);
+  vorn::fakes::FakeFileSystem files;
+  vorn::fakes::HostLinkScript host;
+  vorn::fakes::FakeHostLink link(host);
+  vorn::fakes::FakePrinterSystem printers;
+  vorn::fakes::FakeRenderer renderer;
+  vorn::fakes::RecordingJobSink recordingSink;
   vorn::PrintJobs jobs(settings, printers, files, renderer, events);
   vorn::JobSink& sink = (data[0] & 0x01) != 0 ? static_cast<vorn::JobSink&>(jobs) : recordingSink;
 
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   jobs.jobend();
 
   const std::size_t expectedAcks = message.size() >= 2 ? 2 : 0;
-  if (link.messages.size() != expectedAcks) __builtin_trap();
-  if (files.state->openFiles != 0 || printers.ledger->dcsLive != 0) __builtin_trap();
+  if (host.messages.size() != expectedAcks) __builtin_trap();
+  if (files.openFiles != 0 || printers.dcsLive != 0) __builtin_trap();
   return 0;
 }

@@ -1,4 +1,6 @@
-// An in-memory file system whose reads can be made short or failing.
+// An in-memory file system whose creating, reading and writing can be made
+// short or failing. It records what was opened and written and counts the
+// handles still open.
 #pragma once
 
 #include <algorithm>
@@ -19,73 +21,108 @@ namespace vorn::fakes {
 class FakeFileSystem : public platform::FileSystem {
  public:
   struct Entry {
-    std::vector<std::byte> bytes;
-    std::size_t readChunk = 0;          // at most this many bytes per read (0: no limit)
+    std::string content;
+    std::size_t readChunk = 0;             // at most this many bytes per read (0: no limit)
     std::size_t failReadAfter = SIZE_MAX;  // a read that starts at or beyond this offset fails
     bool failSize = false;
   };
 
-  Entry& add(std::string path, std::span<const std::byte> bytes) {
+  // Fault injection.
+  std::uint32_t createError = platform::kErrorSuccess;
+  std::uint32_t writeError = platform::kErrorSuccess;  // returned by every write from failWritesFrom on
+  std::size_t failWritesFrom = 0;                      // 0-based index among all writes
+
+  // Records.
+  std::vector<std::string> opened;      // paths opened for reading or probed, in order
+  std::vector<std::size_t> writeSizes;  // size of every write, failed ones too, in order
+  int openFiles = 0;                    // handles neither closed nor destroyed
+  int closes = 0;
+
+  Entry& add(std::string path, std::string_view content) {
     Entry& entry = files_[std::move(path)];
-    entry.bytes.assign(bytes.begin(), bytes.end());
+    entry.content.assign(content);
     return entry;
   }
-  Entry& add(std::string path, std::string_view text) {
-    return add(std::move(path), std::as_bytes(std::span(text.data(), text.size())));
+  Entry& add(std::string path, std::span<const std::byte> bytes) {
+    return add(std::move(path), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
 
-  // Paths opened so far, in order.
-  const std::vector<std::string>& opened() const { return opened_; }
+  // The file's content; empty if there is no such file.
+  std::string content(std::string_view path) const {
+    const auto it = files_.find(std::string(path));
+    return it == files_.end() ? std::string() : it->second.content;
+  }
+  bool empty() const { return files_.empty(); }
 
   std::uint32_t openForReading(std::string_view path, std::unique_ptr<platform::File>& file) override {
-    opened_.emplace_back(path);
+    opened.emplace_back(path);
     const auto it = files_.find(std::string(path));
     if (it == files_.end()) return platform::kErrorFileNotFound;
-    file = std::make_unique<OpenFile>(it->second);
-    return 0;
+    file = std::make_unique<OpenFile>(*this, it->second);
+    return platform::kErrorSuccess;
   }
   std::uint32_t openToProbe(std::string_view path, std::unique_ptr<platform::File>& file) override {
     return openForReading(path, file);
   }
   std::uint32_t createExclusive(std::string_view path, std::unique_ptr<platform::File>& file) override {
+    if (createError != platform::kErrorSuccess) return createError;
     Entry& entry = files_[std::string(path)];
     entry = Entry{};
-    file = std::make_unique<OpenFile>(entry);
-    return 0;
+    file = std::make_unique<OpenFile>(*this, entry);
+    return platform::kErrorSuccess;
   }
 
  private:
+  // Must not outlive the file system that opened it.
   class OpenFile : public platform::File {
    public:
-    explicit OpenFile(Entry& entry) : entry_(entry) {}
+    OpenFile(FakeFileSystem& system, Entry& entry) : system_(system), entry_(entry) { ++system_.openFiles; }
+    ~OpenFile() override {
+      if (!closed_) --system_.openFiles;
+    }
+
     std::uint32_t read(std::span<std::byte> buffer, std::size_t& got) override {
       got = 0;
       if (offset_ >= entry_.failReadAfter) return platform::kErrorReadFault;
-      std::size_t count = std::min(buffer.size(), entry_.bytes.size() - std::min(offset_, entry_.bytes.size()));
+      const std::string& content = entry_.content;
+      std::size_t count = std::min(buffer.size(), content.size() - std::min(offset_, content.size()));
       if (entry_.readChunk != 0) count = std::min(count, entry_.readChunk);
-      std::copy_n(entry_.bytes.begin() + static_cast<std::ptrdiff_t>(offset_), count, buffer.begin());
+      std::copy_n(reinterpret_cast<const std::byte*>(content.data()) + offset_, count, buffer.begin());
       offset_ += count;
       got = count;
-      return 0;
+      return platform::kErrorSuccess;
     }
     std::uint32_t write(std::span<const std::byte> data) override {
-      entry_.bytes.insert(entry_.bytes.end(), data.begin(), data.end());
-      return 0;
+      const std::size_t index = system_.writeSizes.size();
+      system_.writeSizes.push_back(data.size());
+      if (system_.writeError != platform::kErrorSuccess && index >= system_.failWritesFrom) {
+        return system_.writeError;
+      }
+      entry_.content.append(reinterpret_cast<const char*>(data.data()), data.size());
+      return platform::kErrorSuccess;
     }
     std::uint32_t size(std::uint64_t& bytes) override {
       if (entry_.failSize) return platform::kErrorInvalidHandle;
-      bytes = entry_.bytes.size();
-      return 0;
+      bytes = entry_.content.size();
+      return platform::kErrorSuccess;
     }
-    std::uint32_t close() override { return 0; }
+    std::uint32_t close() override {
+      if (!closed_) {
+        closed_ = true;
+        --system_.openFiles;
+        ++system_.closes;
+      }
+      return platform::kErrorSuccess;
+    }
 
    private:
+    FakeFileSystem& system_;
     Entry& entry_;
     std::size_t offset_ = 0;
+    bool closed_ = false;
   };
 
   std::map<std::string, Entry> files_;
-  std::vector<std::string> opened_;
 };
 
 }  // namespace vorn::fakes

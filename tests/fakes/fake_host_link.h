@@ -1,6 +1,6 @@
-// A host link component whose creation, subscription and attach request can
-// be made to fail, and that records every call in order (the link set-up's
-// steps and its teardown).
+// A host link component whose creation, subscription, attach request and
+// writes can be made to fail, and that records every call in order (the link
+// set-up's steps and its teardown) and every message written to the host.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,7 @@ struct HostLinkScript {
   platform::HRESULT createResult = platform::kSOk;
   platform::HRESULT adviseResult = platform::kSOk;
   platform::HRESULT connectResult = platform::kSOk;
+  platform::HRESULT writeResult = platform::kSOk;
   bool throwComErrorOnConnect = false;
   std::uint32_t cookie = 77;
 
@@ -34,6 +35,8 @@ struct HostLinkScript {
     std::string forms;
   };
   std::vector<ConnectCall> connects;
+  std::vector<std::uint16_t> messageTypes;           // of every message written
+  std::vector<std::vector<std::uint8_t>> messages;  // the bytes of every message written
 };
 
 class FakeHostLink final : public HostLink {
@@ -41,9 +44,11 @@ class FakeHostLink final : public HostLink {
   explicit FakeHostLink(HostLinkScript& script) : script_(script) {}
   ~FakeHostLink() override { script_.calls.push_back("release"); }
 
-  platform::HRESULT WriteMessage(const Variant&) override {
+  platform::HRESULT WriteMessage(const Variant& message) override {
     script_.calls.push_back("write");
-    return platform::kSOk;
+    script_.messageTypes.push_back(message.vt);
+    script_.messages.emplace_back(message.bytes.begin(), message.bytes.end());
+    return script_.writeResult;
   }
 
   platform::HRESULT Connect(std::string_view connectString, std::int32_t arg1, std::int32_t arg2,

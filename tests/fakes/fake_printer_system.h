@@ -1,5 +1,5 @@
 // A printer system with one configurable printer whose calls are recorded and
-// can be made to fail. Its device contexts are recording devices.
+// can be made to fail. Its device contexts draw nothing and count themselves.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include "platform/device_mode.h"
 #include "platform/error.h"
 #include "platform/printer_system.h"
-#include "tests/fakes/recording_device.h"
+#include "tests/fakes/null_device.h"
 
 namespace vorn::fakes {
 
@@ -31,7 +31,7 @@ class FakePrinterSystem : public platform::PrinterSystem {
     std::uint32_t mode = 0;
     bool sameBuffer = false;  // input and output the same record
     std::uint32_t inFields = 0;
-    std::int16_t inOrientation = 0, inDefaultSource = 0, inDuplex = 0;
+    std::int16_t inDuplex = 0;
   };
 
   std::string printerName = "LASER1";
@@ -41,13 +41,17 @@ class FakePrinterSystem : public platform::PrinterSystem {
   // Fault injection.
   std::uint32_t openError = 0;         // error openPrinter reports for the known name
   int failPropertiesCall = 0;          // 1-based documentProperties call that fails (0: none)
+  int failedPropertiesResult = -1;     // what that call returns
+  std::uint32_t propertiesError = 0;   // the last error that call leaves
   bool failCreateDC = false;
 
-  // Records.
+  // Records. Closing a printer leaves kErrorSuccess as the last error.
   int opens = 0;
   int closes = 0;
   std::vector<PropertiesCall> propertiesCalls;
-  std::shared_ptr<DeviceLog> lastDeviceLog;  // of the device context made last
+  int dcsCreated = 0;
+  int dcsLive = 0;  // device contexts not yet deleted
+  bool lastDCHadInit = false;
 
   std::uint32_t openPrinter(std::string_view name, std::unique_ptr<platform::PrinterHandle>& printer) override {
     if (name != printerName) return platform::kErrorInvalidPrinterName;
@@ -57,18 +61,33 @@ class FakePrinterSystem : public platform::PrinterSystem {
     return 0;
   }
 
-  std::unique_ptr<platform::DeviceContext> createDC(std::string_view name, const platform::DeviceMode*) override {
+  std::unique_ptr<platform::DeviceContext> createDC(std::string_view name, const platform::DeviceMode* init) override {
+    lastDCHadInit = init != nullptr;
     if (failCreateDC || name != printerName) return nullptr;
-    auto device = std::make_unique<RecordingDevice>();
-    lastDeviceLog = device->sharedLog();
-    return device;
+    return std::make_unique<CountedDevice>(*this);
   }
 
  private:
+  // Must not outlive the printer system that made it.
+  class CountedDevice final : public NullDevice {
+   public:
+    explicit CountedDevice(FakePrinterSystem& system) : system_(system) {
+      ++system_.dcsCreated;
+      ++system_.dcsLive;
+    }
+    ~CountedDevice() override { --system_.dcsLive; }
+
+   private:
+    FakePrinterSystem& system_;
+  };
+
   class Handle : public platform::PrinterHandle {
    public:
     explicit Handle(FakePrinterSystem& system) : system_(system) {}
-    ~Handle() override { ++system_.closes; }
+    ~Handle() override {
+      ++system_.closes;
+      platform::setLastError(platform::kErrorSuccess);
+    }
 
     int documentProperties(platform::DeviceMode* out, const platform::DeviceMode* in, std::uint32_t mode) override {
       PropertiesCall call;
@@ -76,12 +95,13 @@ class FakePrinterSystem : public platform::PrinterSystem {
       call.sameBuffer = in != nullptr && in == out;
       if (in != nullptr) {
         call.inFields = in->fields();
-        call.inOrientation = in->orientation();
-        call.inDefaultSource = in->defaultSource();
         call.inDuplex = in->duplex();
       }
       system_.propertiesCalls.push_back(call);
-      if (static_cast<int>(system_.propertiesCalls.size()) == system_.failPropertiesCall) return -1;
+      if (static_cast<int>(system_.propertiesCalls.size()) == system_.failPropertiesCall) {
+        platform::setLastError(system_.propertiesError);
+        return system_.failedPropertiesResult;
+      }
       if (mode == 0) return static_cast<int>(system_.driverSize);
       if ((mode & platform::kDmOutBuffer) == 0 || out == nullptr) return -1;
 

@@ -49,7 +49,6 @@ enum class Call {
 struct DeviceCall {
   Call kind{};
   bool failed = false;
-  bool memoryDevice = false;          // made on a compatible memory device
   std::int32_t x = 0, y = 0;          // text: where it was drawn; moves and copies: target
   std::int32_t width = 0, height = 0; // copies: the rectangle
   std::int64_t value = 0;             // caps index, alignment, mode, escape function, object kind
@@ -60,8 +59,7 @@ struct DeviceCall {
   platform::BitmapInfoHeader dib;     // CreateDIBitmap
   std::vector<std::byte> data;        // escape buffer; DIB information block
   std::size_t bitsSize = 0;           // DIB pixel data
-  std::uint32_t dmFields = 0;         // ResetDC settings
-  std::int16_t dmOrientation = 0, dmDefaultSource = 0, dmDuplex = 0;
+  std::int16_t dmOrientation = 0, dmDefaultSource = 0, dmDuplex = 0;  // ResetDC settings
 };
 
 // The log and the device's shared state; memory devices write into their parent's.
@@ -108,11 +106,10 @@ struct DeviceLog {
   }
 
   // Records a call; whether it is to fail.
-  DeviceCall& record(Call kind, bool memoryDevice = false) {
+  DeviceCall& record(Call kind) {
     const int n = ++counts[kind];
     DeviceCall call;
     call.kind = kind;
-    call.memoryDevice = memoryDevice;
     call.failed = failAlways.count(kind) != 0 || (failAt.count(kind) != 0 && failAt[kind].count(n) != 0);
     calls.push_back(std::move(call));
     return calls.back();
@@ -125,47 +122,45 @@ class RecordingDevice : public platform::DeviceContext {
   explicit RecordingDevice(std::shared_ptr<DeviceLog> log, bool memory = false)
       : log_(std::move(log)), memory_(memory) {}
   ~RecordingDevice() override {
-    if (memory_) log_->record(Call::DeleteDC, true);
+    if (memory_) log_->record(Call::DeleteDC);
   }
 
   DeviceLog& log() { return *log_; }
-  std::shared_ptr<DeviceLog> sharedLog() { return log_; }
 
   int getDeviceCaps(int index) override {
-    DeviceCall& c = log_->record(Call::GetDeviceCaps, memory_);
+    DeviceCall& c = log_->record(Call::GetDeviceCaps);
     c.value = index;
     const auto it = log_->caps.find(index);
     return c.failed || it == log_->caps.end() ? 0 : it->second;
   }
   std::uint32_t setTextAlign(std::uint32_t align) override {
-    DeviceCall& c = log_->record(Call::SetTextAlign, memory_);
+    DeviceCall& c = log_->record(Call::SetTextAlign);
     c.value = align;
     return c.failed ? platform::kGdiError : 0;
   }
   int setBkMode(int mode) override {
-    DeviceCall& c = log_->record(Call::SetBkMode, memory_);
+    DeviceCall& c = log_->record(Call::SetBkMode);
     c.value = mode;
     return c.failed ? 0 : 2;
   }
   int startDoc(const platform::DocInfo& info) override {
-    DeviceCall& c = log_->record(Call::StartDoc, memory_);
+    DeviceCall& c = log_->record(Call::StartDoc);
     c.text = std::string(info.docName);
     if (info.output) c.output = std::string(*info.output);
     return c.failed ? 0 : 7;
   }
-  int endDoc() override { return log_->record(Call::EndDoc, memory_).failed ? 0 : 1; }
-  int startPage() override { return log_->record(Call::StartPage, memory_).failed ? 0 : 1; }
-  int endPage() override { return log_->record(Call::EndPage, memory_).failed ? 0 : 1; }
+  int endDoc() override { return log_->record(Call::EndDoc).failed ? 0 : 1; }
+  int startPage() override { return log_->record(Call::StartPage).failed ? 0 : 1; }
+  int endPage() override { return log_->record(Call::EndPage).failed ? 0 : 1; }
   bool resetDC(const platform::DeviceMode& mode) override {
-    DeviceCall& c = log_->record(Call::ResetDC, memory_);
-    c.dmFields = mode.fields();
+    DeviceCall& c = log_->record(Call::ResetDC);
     c.dmOrientation = mode.orientation();
     c.dmDefaultSource = mode.defaultSource();
     c.dmDuplex = mode.duplex();
     return !c.failed;
   }
   bool textOut(std::int32_t, std::int32_t, std::string_view text) override {
-    DeviceCall& c = log_->record(Call::TextOut, memory_);
+    DeviceCall& c = log_->record(Call::TextOut);
     c.text = std::string(text);
     c.x = log_->position.x;
     c.y = log_->position.y;
@@ -175,7 +170,7 @@ class RecordingDevice : public platform::DeviceContext {
     return true;
   }
   bool moveTo(std::int32_t x, std::int32_t y) override {
-    DeviceCall& c = log_->record(Call::MoveTo, memory_);
+    DeviceCall& c = log_->record(Call::MoveTo);
     c.x = x;
     c.y = y;
     if (c.failed) return false;
@@ -183,12 +178,12 @@ class RecordingDevice : public platform::DeviceContext {
     return true;
   }
   bool getCurrentPosition(platform::Point& position) override {
-    if (log_->record(Call::GetCurrentPosition, memory_).failed) return false;
+    if (log_->record(Call::GetCurrentPosition).failed) return false;
     position = log_->position;
     return true;
   }
   platform::GdiObject createFont(const platform::FontRequest& request) override {
-    DeviceCall& c = log_->record(Call::CreateFont, memory_);
+    DeviceCall& c = log_->record(Call::CreateFont);
     c.font = request;
     if (c.failed) return platform::kNoObject;
     c.object = log_->nextObject++;
@@ -196,14 +191,14 @@ class RecordingDevice : public platform::DeviceContext {
     return c.object;
   }
   platform::GdiObject selectObject(platform::GdiObject object) override {
-    DeviceCall& c = log_->record(Call::SelectObject, memory_);
+    DeviceCall& c = log_->record(Call::SelectObject);
     c.object = object;
     if (c.failed) return platform::kNoObject;
     if (log_->bitmaps.count(object) != 0) return 2;  // a memory device's own 1x1 bitmap
     return std::exchange(log_->selectedFont, object);
   }
   bool deleteObject(platform::GdiObject object) override {
-    DeviceCall& c = log_->record(Call::DeleteObject, memory_);
+    DeviceCall& c = log_->record(Call::DeleteObject);
     c.object = object;
     if (object == log_->selectedFont) log_->misuse.push_back("deleted the selected font " + std::to_string(object));
     if (log_->fonts.erase(object) == 0 && log_->bitmaps.erase(object) == 0) {
@@ -212,14 +207,14 @@ class RecordingDevice : public platform::DeviceContext {
     return !c.failed;
   }
   platform::GdiObject getCurrentObject(std::uint32_t kind) override {
-    DeviceCall& c = log_->record(Call::GetCurrentObject, memory_);
+    DeviceCall& c = log_->record(Call::GetCurrentObject);
     c.value = kind;
     if (c.failed || kind != platform::kObjFont) return platform::kNoObject;
     return log_->selectedFont;
   }
   platform::GdiObject createDIBitmap(const platform::BitmapInfoHeader& header, std::span<const std::byte> bits,
                                      std::span<const std::byte> info) override {
-    DeviceCall& c = log_->record(Call::CreateDIBitmap, memory_);
+    DeviceCall& c = log_->record(Call::CreateDIBitmap);
     c.dib = header;
     c.bitsSize = bits.size();
     c.data.assign(info.begin(), info.end());
@@ -229,7 +224,7 @@ class RecordingDevice : public platform::DeviceContext {
     return c.object;
   }
   bool getBitmapSize(platform::GdiObject bitmap, std::int32_t& width, std::int32_t& height) override {
-    DeviceCall& c = log_->record(Call::GetBitmapSize, memory_);
+    DeviceCall& c = log_->record(Call::GetBitmapSize);
     c.object = bitmap;
     const auto it = log_->bitmaps.find(bitmap);
     if (c.failed || it == log_->bitmaps.end()) return false;
@@ -238,12 +233,12 @@ class RecordingDevice : public platform::DeviceContext {
     return true;
   }
   std::unique_ptr<platform::DeviceContext> createCompatibleDC() override {
-    if (log_->record(Call::CreateCompatibleDC, memory_).failed) return nullptr;
+    if (log_->record(Call::CreateCompatibleDC).failed) return nullptr;
     return std::make_unique<RecordingDevice>(log_, true);
   }
   bool bitBlt(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, platform::DeviceContext&,
               std::int32_t, std::int32_t, std::uint32_t rop) override {
-    DeviceCall& c = log_->record(Call::BitBlt, memory_);
+    DeviceCall& c = log_->record(Call::BitBlt);
     c.x = x;
     c.y = y;
     c.width = width;
@@ -252,7 +247,7 @@ class RecordingDevice : public platform::DeviceContext {
     return !c.failed;
   }
   int escape(int function, std::span<const std::byte> input) override {
-    DeviceCall& c = log_->record(Call::Escape, memory_);
+    DeviceCall& c = log_->record(Call::Escape);
     c.value = function;
     c.data.assign(input.begin(), input.end());
     if (c.failed) return -1;

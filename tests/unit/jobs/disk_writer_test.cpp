@@ -6,7 +6,7 @@
 
 #include "agent/diag/exceptions.h"
 #include "platform/error.h"
-#include "tests/fakes/jobs_fake_file_system.h"
+#include "tests/fakes/fake_file_system.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
 namespace vorn::testing {
@@ -18,12 +18,12 @@ struct Written {
 };
 
 Written write(std::string_view block, bool last, bool jetform) {
-  JobsFakeFileSystem files;
+  fakes::FakeFileSystem files;
   std::unique_ptr<platform::File> file;
   EXPECT_EQ(files.createExclusive("out", file), platform::kErrorSuccess);
   const Bytes bytes = bytesOf(block);
   EXPECT_EQ(writedisk(*file, bytes, last, jetform), 0);
-  return {files.state->contents["out"], files.state->writeSizes};
+  return {files.content("out"), files.writeSizes};
 }
 
 struct TranslationCase {
@@ -102,9 +102,9 @@ TEST(DiskWriter, StagingBufferWritesWhenFullAndAtBlockEnd) {
 }
 
 TEST(DiskWriter, FailedWriteThrowsFileExceptionWithTheSystemError) {
-  JobsFakeFileSystem files;
-  files.state->writeError = platform::kErrorDiskFull;
-  files.state->failWritesFrom = 1;
+  fakes::FakeFileSystem files;
+  files.writeError = platform::kErrorDiskFull;
+  files.failWritesFrom = 1;
   std::unique_ptr<platform::File> file;
   ASSERT_EQ(files.createExclusive("out", file), platform::kErrorSuccess);
   const Bytes block(1500, 'a');
@@ -115,7 +115,7 @@ TEST(DiskWriter, FailedWriteThrowsFileExceptionWithTheSystemError) {
     EXPECT_EQ(error.osError(), platform::kErrorDiskFull);
     EXPECT_EQ(error.cause(), FileException::causeFromOsError(platform::kErrorDiskFull));
   }
-  EXPECT_EQ(files.state->contents["out"].size(), 1000u);
+  EXPECT_EQ(files.content("out").size(), 1000u);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
 #include "platform/device_mode.h"
-#include "tests/fakes/jobs_fake_file_system.h"
-#include "tests/fakes/jobs_fake_printer_system.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_printer_system.h"
 #include "tests/fakes/recording_device.h"
 
 namespace vorn::testing {
@@ -18,8 +18,8 @@ class EngineRendererTest : public ::testing::Test {
  protected:
   EngineRendererTest() { state.deviceMode = &deviceMode; }
 
-  JobsFakePrinterSystem printers;
-  JobsFakeFileSystem files;
+  fakes::FakePrinterSystem printers;
+  fakes::FakeFileSystem files;
   platform::DeviceMode deviceMode{platform::DeviceMode::kPublicSize};
   RenderState state{printers, files};
   EngineRenderer renderer{state};

@@ -6,11 +6,11 @@
 
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
-#include "tests/fakes/jobs_fake_clock.h"
-#include "tests/fakes/jobs_fake_file_system.h"
-#include "tests/fakes/jobs_fake_host_link.h"
-#include "tests/fakes/jobs_fake_printer_system.h"
-#include "tests/fakes/jobs_fake_renderer.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_host_link.h"
+#include "tests/fakes/fake_printer_system.h"
+#include "tests/fakes/fake_renderer.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
 namespace vorn::testing {
@@ -23,12 +23,13 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
   settings.ptfPath = "/spool/";
 
   RecordedEventLog events;
-  JobsFakePrinterSystem printers;
-  JobsFakeFileSystem files;
-  JobsFakeRenderer renderer;
-  JobsFakeClock clock(99998);
-  JobsFakeHostLink link;
-  files.state->contents["/spool/Pay_Run-99998.lis"] = "older";
+  fakes::FakePrinterSystem printers;
+  fakes::FakeFileSystem files;
+  fakes::FakeRenderer renderer;
+  fakes::FakeClock clock(99998);
+  fakes::HostLinkScript host;
+  fakes::FakeHostLink link{host};
+  files.add("/spool/Pay_Run-99998.lis", "older");
   PrintJobs jobs(settings, printers, files, renderer, events.log);
   PrintIntake intake(settings, jobs, events.log, clock, files);
 
@@ -42,13 +43,13 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
 
   EXPECT_FALSE(jobs.jobOpen());
   EXPECT_EQ(jobs.reportName(), "Pay_Run");
-  EXPECT_EQ(files.state->contents["/spool/Pay_Run-99998.lis"], "older");
-  EXPECT_EQ(files.state->contents["/spool/Pay_Run-99999.lis"],
+  EXPECT_EQ(files.content("/spool/Pay_Run-99998.lis"), "older");
+  EXPECT_EQ(files.content("/spool/Pay_Run-99999.lis"),
             "\r\nPage 1\r\n^EJECT\r\n   Page 2\r\n");
-  EXPECT_EQ(files.state->openFiles, 0);
-  EXPECT_EQ(link.messages.size(), 2u);
+  EXPECT_EQ(files.openFiles, 0);
+  EXPECT_EQ(host.messages.size(), 2u);
   EXPECT_TRUE(events.lines().empty());
-  EXPECT_EQ(printers.ledger->dcsCreated, 0);
+  EXPECT_EQ(printers.dcsCreated, 0);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/error.h"
-#include "tests/fakes/jobs_fake_clock.h"
-#include "tests/fakes/jobs_fake_file_system.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_file_system.h"
 
 namespace vorn::testing {
 namespace {
@@ -38,16 +38,16 @@ TEST(OutputFileName, EveryPatternComposesItsName) {
       {8, "/out/VORNrpt-12345.dat"}, {65535, "/out/VORNrpt-12345.dat"},
   };
   for (const auto& c : cases) {
-    JobsFakeClock clock(kClockAt12345);
-    JobsFakeFileSystem files;
+    fakes::FakeClock clock(kClockAt12345);
+    fakes::FakeFileSystem files;
     EXPECT_EQ(chooseOutputFileName(settingsFor(c.ptfOpt), "FRM", "Rep", clock, files), c.expected)
         << "PTFOpt " << c.ptfOpt;
   }
 }
 
 TEST(OutputFileName, PrefixIsUsedWithoutSeparatorAndEmptyReportStays) {
-  JobsFakeClock clock(3);
-  JobsFakeFileSystem files;
+  fakes::FakeClock clock(3);
+  fakes::FakeFileSystem files;
   EXPECT_EQ(chooseOutputFileName(settingsFor(2, "C:\\spool\\x"), "F", "", clock, files),
             "C:\\spool\\x.dat");
   EXPECT_EQ(chooseOutputFileName(settingsFor(3, ""), "F", "R", clock, files), "R-00003.dat");
@@ -55,12 +55,12 @@ TEST(OutputFileName, PrefixIsUsedWithoutSeparatorAndEmptyReportStays) {
 
 TEST(OutputFileName, NamesWithoutCounterAreTakenWithoutProbing) {
   for (std::uint16_t opt : {2, 5}) {
-    JobsFakeClock clock(kClockAt12345);
-    JobsFakeFileSystem files;
+    fakes::FakeClock clock(kClockAt12345);
+    fakes::FakeFileSystem files;
     const std::string existing = opt == 2 ? "/out/Rep.dat" : "/out/Rep.lis";
-    files.state->contents[existing] = "earlier";
+    files.add(existing, "earlier");
     EXPECT_EQ(chooseOutputFileName(settingsFor(opt), "F", "Rep", clock, files), existing);
-    EXPECT_TRUE(files.state->probed.empty());
+    EXPECT_TRUE(files.opened.empty());
   }
 }
 
@@ -82,12 +82,12 @@ TEST(OutputFileName, CounterMovesOnPastExistingFiles) {
       {"wraps at 2^32", 0xFFFFFFFFu, {"/out/Rep-67295.dat"}, "/out/Rep-00000.dat", 2},
   };
   for (const auto& c : cases) {
-    JobsFakeClock clock(c.low);
-    JobsFakeFileSystem files;
-    for (const auto& path : c.existing) files.state->contents[path] = "";
+    fakes::FakeClock clock(c.low);
+    fakes::FakeFileSystem files;
+    for (const auto& path : c.existing) files.add(path, "");
     EXPECT_EQ(chooseOutputFileName(settingsFor(3), "F", "Rep", clock, files), c.expected) << c.name;
-    EXPECT_EQ(files.state->probed.size(), c.probes) << c.name;
-    EXPECT_EQ(files.state->openFiles, 0) << c.name << ": a probe handle was left open";
+    EXPECT_EQ(files.opened.size(), c.probes) << c.name;
+    EXPECT_EQ(files.openFiles, 0) << c.name << ": a probe handle was left open";
   }
 }
 
@@ -100,17 +100,19 @@ class EverythingExists final : public platform::FileSystem {
   }
   std::uint32_t openToProbe(std::string_view path, std::unique_ptr<platform::File>& file) override {
     ++probes;
-    JobsFakeFileSystem backing;
-    backing.state->contents[std::string(path)] = "";
-    return backing.openToProbe(path, file);
+    backing_.add(std::string(path), "");
+    return backing_.openToProbe(path, file);
   }
   std::uint32_t createExclusive(std::string_view, std::unique_ptr<platform::File>&) override {
     return platform::kErrorAccessDenied;
   }
+
+ private:
+  fakes::FakeFileSystem backing_;
 };
 
 TEST(OutputFileName, AllCountersTakenEndsWithTheLastCandidate) {
-  JobsFakeClock clock(500);
+  fakes::FakeClock clock(500);
   EverythingExists files;
   EXPECT_EQ(chooseOutputFileName(settingsFor(6), "F", "Rep", clock, files), "/out/Rep-00499.lis");
   EXPECT_EQ(files.probes, kNameCounterModulus);

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "agent/diag/exceptions.h"
-#include "tests/fakes/jobs_fake_clock.h"
-#include "tests/fakes/jobs_fake_file_system.h"
-#include "tests/fakes/jobs_fake_host_link.h"
-#include "tests/fakes/jobs_recording_job_sink.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_host_link.h"
+#include "tests/fakes/recording_job_sink.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
@@ -53,10 +53,11 @@ class PrintIntakeTest : public ::testing::Test {
   }
 
   RecordedEventLog events;
-  JobsRecordingJobSink sink;
-  JobsFakeClock clock{12345};
-  JobsFakeFileSystem files;
-  JobsFakeHostLink link;
+  fakes::RecordingJobSink sink;
+  fakes::FakeClock clock{12345};
+  fakes::FakeFileSystem files;
+  fakes::HostLinkScript host;
+  fakes::FakeHostLink link{host};
 
  private:
   std::unique_ptr<PrintIntake> intake_;
@@ -69,7 +70,7 @@ TEST_F(PrintIntakeTest, MessagesShorterThanTwoBytesAreRejectedWithoutAcknowledge
   EXPECT_EQ(events.lines(), (Lines{"processprint error in print command header or structure",
                                    "processprint error in print command header or structure"}));
   EXPECT_TRUE(sink.calls.empty());
-  EXPECT_TRUE(link.messages.empty());
+  EXPECT_TRUE(host.messages.empty());
 }
 
 struct RoutingCase {
@@ -95,9 +96,9 @@ TEST_P(PrintIntakeRouting, RoutesMessagesToTheJob) {
   EXPECT_EQ(events.lines(), c.events);
   EXPECT_EQ(sink.open, c.openAfter);
   // Every message of two bytes or more is acknowledged exactly once.
-  ASSERT_EQ(link.messages.size(), c.messages.size());
-  for (const auto& ack : link.messages) EXPECT_EQ(ack, kAck);
-  for (const auto type : link.types) EXPECT_EQ(type, kVtByteArray);
+  ASSERT_EQ(host.messages.size(), c.messages.size());
+  for (const auto& ack : host.messages) EXPECT_EQ(ack, kAck);
+  for (const auto type : host.messageTypes) EXPECT_EQ(type, kVtByteArray);
 }
 
 JobSettings zedud() {
@@ -241,7 +242,7 @@ TEST_F(PrintIntakeTest, PrintToFileChoosesTheNameBeforeStartingWithSanitisedForm
 TEST_F(PrintIntakeTest, NoFileNameWithoutPrintToFile) {
   intake().processprint(header("F", "R", "\r"), &link);
   for (const auto& call : sink.calls) EXPECT_NE(call.rfind("file ", 0), 0u) << call;
-  EXPECT_TRUE(files.state->probed.empty());
+  EXPECT_TRUE(files.opened.empty());
 }
 
 TEST_F(PrintIntakeTest, ReceiveIgnoresMessagesWhileTheLinkIsNotConnected) {
@@ -249,7 +250,7 @@ TEST_F(PrintIntakeTest, ReceiveIgnoresMessagesWhileTheLinkIsNotConnected) {
   for (int state : {0, 1, 3, -1}) intake().receive(Variant{kVtByteArray, message}, state, &link);
   EXPECT_TRUE(sink.calls.empty());
   EXPECT_TRUE(events.lines().empty());
-  EXPECT_TRUE(link.messages.empty());
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(PrintIntakeTest, ReceiveRejectsAnythingButAByteArray) {
@@ -263,7 +264,7 @@ TEST_F(PrintIntakeTest, ReceiveRejectsAnythingButAByteArray) {
     }
   }
   EXPECT_TRUE(sink.calls.empty());
-  EXPECT_TRUE(link.messages.empty());
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(PrintIntakeTest, AcknowledgementWithoutLinkFailsWithEPointer) {
@@ -276,7 +277,7 @@ TEST_F(PrintIntakeTest, AcknowledgementWithoutLinkFailsWithEPointer) {
 }
 
 TEST_F(PrintIntakeTest, AcknowledgementReturnsTheLinkResult) {
-  link.writeResult = platform::kEFail;
+  host.writeResult = platform::kEFail;
   EXPECT_EQ(intake().processprint(continuation("x"), &link), platform::kEFail);
 }
 
@@ -291,7 +292,7 @@ TEST_F(PrintIntakeTest, OverlongMessageIsCutToTheIntakeBufferAndAcknowledgedOnce
   EXPECT_EQ(events.lines(), (Lines{"processprint message longer than 8208 bytes, cut|9000"}));
   EXPECT_EQ(sink.data.size(), PrintIntake::kIntakeBufferSize - 4);
   EXPECT_TRUE(sink.open);  // the terminator lay beyond the cut
-  EXPECT_EQ(link.messages.size(), 1u);
+  EXPECT_EQ(host.messages.size(), 1u);
 }
 
 TEST_F(PrintIntakeTest, MessageOfExactlyTheBufferSizeIsWhole) {
@@ -308,10 +309,11 @@ TEST(PrintIntakeDeathTest, WrongTypeEndsTheAgentAsComException) {
   EXPECT_EXIT(
       {
         RecordedEventLog events;
-        JobsRecordingJobSink sink;
-        JobsFakeClock clock;
-        JobsFakeFileSystem files;
-        JobsFakeHostLink link;
+        fakes::RecordingJobSink sink;
+        fakes::FakeClock clock;
+        fakes::FakeFileSystem files;
+        fakes::HostLinkScript host;
+        fakes::FakeHostLink link{host};
         PrintIntake intake({}, sink, events.log, clock, files);
         const Bytes message = continuation("x");
         intake.ReadMessage(Variant{kVtUi1, message}, PrintIntake::kLinkConnected, &link);

@@ -5,9 +5,9 @@
 
 #include "agent/diag/exceptions.h"
 #include "platform/error.h"
-#include "tests/fakes/jobs_fake_file_system.h"
-#include "tests/fakes/jobs_fake_printer_system.h"
-#include "tests/fakes/jobs_fake_renderer.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_printer_system.h"
+#include "tests/fakes/fake_renderer.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
@@ -26,6 +26,8 @@ JobSettings targetSettings(OutputTarget target) {
 
 class PrintJobsTest : public ::testing::Test {
  protected:
+  PrintJobsTest() { printers.printerName = "Laser 5"; }
+
   PrintJobs& jobs(JobSettings settings) {
     jobs_ = std::make_unique<PrintJobs>(std::move(settings), printers, files, renderer, events.log);
     jobs_->setReportName("Daily");
@@ -34,9 +36,9 @@ class PrintJobsTest : public ::testing::Test {
   }
 
   RecordedEventLog events;
-  JobsFakePrinterSystem printers;
-  JobsFakeFileSystem files;
-  JobsFakeRenderer renderer;
+  fakes::FakePrinterSystem printers;
+  fakes::FakeFileSystem files;
+  fakes::FakeRenderer renderer;
 
  private:
   std::unique_ptr<PrintJobs> jobs_;
@@ -60,12 +62,12 @@ TEST_P(RendererTargets, JobRunsThroughTheRendererOnItsOwnDeviceContext) {
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0x44);
   ASSERT_TRUE(job.jobOpen());
-  EXPECT_EQ(printers.ledger->dcPrinterName, "Laser 5");
-  EXPECT_FALSE(printers.ledger->dcHadInit);
+  EXPECT_EQ(printers.dcsCreated, 1);  // for "Laser 5": the fake makes none for another printer
+  EXPECT_FALSE(printers.lastDCHadInit);
   EXPECT_EQ(renderer.docName, "Vorn: Daily");
   EXPECT_EQ(renderer.outputFileName, "/out/Daily.dat");
   EXPECT_EQ(renderer.options, 0x44u);
-  EXPECT_EQ(printers.ledger->dcsLive, 1);
+  EXPECT_EQ(printers.dcsLive, 1);
 
   job.jobdata(bytesOf("abc"), false);
   job.jobdata(bytesOf("def"), true);
@@ -75,13 +77,13 @@ TEST_P(RendererTargets, JobRunsThroughTheRendererOnItsOwnDeviceContext) {
   job.jobend();
   EXPECT_FALSE(job.jobOpen());
   EXPECT_EQ(renderer.ends, 1);
-  EXPECT_EQ(printers.ledger->dcsLive, 0);
+  EXPECT_EQ(printers.dcsLive, 0);
   EXPECT_TRUE(events.lines().empty());
-  EXPECT_TRUE(files.state->contents.empty());
+  EXPECT_TRUE(files.empty());
 }
 
 TEST_P(RendererTargets, FailedCreateDCLeavesTheJobClosed) {
-  printers.ledger->createDCFails = true;
+  printers.failCreateDC = true;
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   EXPECT_FALSE(job.jobOpen());
@@ -94,8 +96,8 @@ TEST_P(RendererTargets, RefusedStartDeletesTheDeviceContext) {
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   EXPECT_FALSE(job.jobOpen());
-  EXPECT_EQ(printers.ledger->dcsCreated, 1);
-  EXPECT_EQ(printers.ledger->dcsLive, 0);
+  EXPECT_EQ(printers.dcsCreated, 1);
+  EXPECT_EQ(printers.dcsLive, 0);
   EXPECT_EQ(events.lines(), (Lines{"Error while initializing printing - VornPrintStart failed|-2"}));
   job.jobend();
   EXPECT_EQ(renderer.ends, 0);
@@ -111,7 +113,7 @@ TEST_P(RendererTargets, RenderingFailureEndsTheJobAtOnce) {
   job.jobdata(bytesOf("two"), false);
   EXPECT_FALSE(job.jobOpen());
   EXPECT_EQ(renderer.ends, 1);
-  EXPECT_EQ(printers.ledger->dcsLive, 0);
+  EXPECT_EQ(printers.dcsLive, 0);
   job.jobdata(bytesOf("three"), true);
   EXPECT_EQ(renderer.rendered, "onetwo");
   EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintData failed|-1"}));
@@ -130,8 +132,8 @@ TEST_P(RendererTargets, EveryJobGetsAFreshDeviceContext) {
     job.jobstart(0);
     job.jobend();
   }
-  EXPECT_EQ(printers.ledger->dcsCreated, 3);
-  EXPECT_EQ(printers.ledger->dcsLive, 0);
+  EXPECT_EQ(printers.dcsCreated, 3);
+  EXPECT_EQ(printers.dcsLive, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, RendererTargets,
@@ -155,15 +157,15 @@ TEST_F(PrintJobsTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
   PrintJobs& job = jobs(s);
   job.jobstart(0x6C);
   ASSERT_TRUE(job.jobOpen());
-  EXPECT_EQ(files.state->openFiles, 1);
+  EXPECT_EQ(files.openFiles, 1);
   job.jobdata(bytesOf("A\f"), false);
   job.jobdata(bytesOf("B\f"), true);
   job.jobend();
   EXPECT_FALSE(job.jobOpen());
-  EXPECT_EQ(files.state->contents["/out/Daily.dat"], "A\r\n^EJECT\r\nB\r\n");
-  EXPECT_EQ(files.state->openFiles, 0);
-  EXPECT_EQ(files.state->closes, 1);
-  EXPECT_EQ(printers.ledger->dcsCreated, 0);
+  EXPECT_EQ(files.content("/out/Daily.dat"), "A\r\n^EJECT\r\nB\r\n");
+  EXPECT_EQ(files.openFiles, 0);
+  EXPECT_EQ(files.closes, 1);
+  EXPECT_EQ(printers.dcsCreated, 0);
   EXPECT_EQ(renderer.starts, 0);
   EXPECT_TRUE(events.lines().empty());
 }
@@ -175,11 +177,11 @@ TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOfTheSameName) {
     job.jobdata(bytesOf(text), true);
     job.jobend();
   }
-  EXPECT_EQ(files.state->contents["/out/Daily.dat"], "second");
+  EXPECT_EQ(files.content("/out/Daily.dat"), "second");
 }
 
 TEST_F(PrintJobsTest, DirectToDiskOpenFailureReportsTheFileCause) {
-  files.state->createError = platform::kErrorSharingViolation;
+  files.createError = platform::kErrorSharingViolation;
   PrintJobs& job = jobs(targetSettings(OutputTarget::directToDisk));
   job.jobstart(0);
   EXPECT_FALSE(job.jobOpen());
@@ -187,7 +189,7 @@ TEST_F(PrintJobsTest, DirectToDiskOpenFailureReportsTheFileCause) {
             (Lines{"Error opening outfile - VornPrintStart failed|" +
                    std::to_string(FileException::sharingViolation)}));
   job.jobdata(bytesOf("x"), true);
-  EXPECT_TRUE(files.state->writeSizes.empty());
+  EXPECT_TRUE(files.writeSizes.empty());
 }
 
 TEST_F(PrintJobsTest, DocumentNameOfEmptyReport) {
@@ -204,10 +206,10 @@ TEST(PrintJobsDeathTest, FailedDiskWriteIsFatal) {
   EXPECT_EXIT(
       {
         RecordedEventLog events;
-        JobsFakePrinterSystem printers;
-        JobsFakeFileSystem files;
-        JobsFakeRenderer renderer;
-        files.state->writeError = platform::kErrorDiskFull;
+        fakes::FakePrinterSystem printers;
+        fakes::FakeFileSystem files;
+        fakes::FakeRenderer renderer;
+        files.writeError = platform::kErrorDiskFull;
         PrintJobs job(targetSettings(OutputTarget::directToDisk), printers, files, renderer, events.log);
         job.setOutputFileName("out");
         job.jobstart(0);

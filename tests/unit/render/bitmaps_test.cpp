@@ -16,7 +16,7 @@ namespace {
 std::string imageCommand(const std::string& name) { return "\x02" "2" + name + std::string(1, '\0'); }
 
 bool opened(const fakes::FakeFileSystem& files, const std::string& path) {
-  for (const auto& p : files.opened()) {
+  for (const auto& p : files.opened) {
     if (p == path) return true;
   }
   return false;
@@ -201,7 +201,7 @@ TEST_F(BitmapTest, ImageAfterALineFeedSitsOnTheNextBaseline) {
 
 TEST_F(BitmapTest, NamesLoseTrailingSpacesAndAreCutAt24) {
   ASSERT_EQ(print(imageCommand(" LOGO  ") + imageCommand(std::string(30, 'N'))), 0);
-  EXPECT_EQ(files.opened(), (std::vector<std::string>{"forms\\ LOGO.bmp", "forms\\ LOGO.mac",
+  EXPECT_EQ(files.opened, (std::vector<std::string>{"forms\\ LOGO.bmp", "forms\\ LOGO.mac",
                                                       "forms\\" + std::string(24, 'N') + ".bmp",
                                                       "forms\\" + std::string(24, 'N') + ".mac"}));
   EXPECT_EQ(log().count(Call::Escape), 0);
@@ -211,7 +211,7 @@ class UnsafeNameTest : public BitmapTest, public ::testing::WithParamInterface<s
 
 TEST_P(UnsafeNameTest, OpensNoFile) {
   ASSERT_EQ(print(imageCommand(GetParam())), 0);
-  EXPECT_TRUE(files.opened().empty());
+  EXPECT_TRUE(files.opened.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, UnsafeNameTest,
@@ -236,7 +236,7 @@ TEST(LoadPathTest, PathsLongerThan111CharactersAreRefused) {
 TEST_F(BitmapTest, LongComposedPathOpensNoFile) {
   state.loadDirectory = std::string(100, 'd');
   ASSERT_EQ(print(imageCommand("LONGNAME")), 0);
-  EXPECT_TRUE(files.opened().empty());
+  EXPECT_TRUE(files.opened.empty());
 }
 
 TEST_F(BitmapTest, NeitherFileMeansNothingHappens) {

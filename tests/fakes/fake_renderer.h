@@ -1,5 +1,4 @@
-// A renderer for the job tests: records what it is asked to do and fails
-// where told to.
+// A renderer that records what it is asked to do and fails where told to.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +8,9 @@
 
 #include "agent/jobs/renderer.h"
 
-namespace vorn::testing {
+namespace vorn::fakes {
 
-class JobsFakeRenderer final : public Renderer {
+class FakeRenderer final : public Renderer {
  public:
   int startResult = 0;
   int dataResult = 0;
@@ -23,16 +22,14 @@ class JobsFakeRenderer final : public Renderer {
   std::string docName;
   std::string outputFileName;
   std::uint32_t options = 0;
-  platform::DeviceContext* device = nullptr;
   std::string rendered;  // every block, concatenated
 
-  int start(std::string_view name, std::string_view outputFile, platform::DeviceContext& dc,
+  int start(std::string_view name, std::string_view outputFile, platform::DeviceContext&,
             std::uint32_t optionBits) override {
     ++starts;
     docName = std::string(name);
     outputFileName = std::string(outputFile);
     options = optionBits;
-    device = &dc;
     return startResult;
   }
   int data(std::span<const std::uint8_t> block) override {
@@ -44,4 +41,4 @@ class JobsFakeRenderer final : public Renderer {
   void end() override { ++ends; }
 };
 
-}  // namespace vorn::testing
+}  // namespace vorn::fakes

@@ -5,13 +5,13 @@
 
 #include "platform/clock.h"
 
-namespace vorn::testing {
+namespace vorn::fakes {
 
-class JobsFakeClock final : public platform::Clock {
+class FakeClock final : public platform::Clock {
  public:
-  explicit JobsFakeClock(std::uint64_t fileTime = 0) : now(fileTime) {}
+  explicit FakeClock(std::uint64_t fileTime = 0) : now(fileTime) {}
   std::uint64_t systemTimeAsFileTime() override { return now; }
   std::uint64_t now;
 };
 
-}  // namespace vorn::testing
+}  // namespace vorn::fakes

@@ -10,9 +10,9 @@
 
 #include "agent/jobs/job_sink.h"
 
-namespace vorn::testing {
+namespace vorn::fakes {
 
-class JobsRecordingJobSink final : public JobSink {
+class RecordingJobSink final : public JobSink {
  public:
   bool startSucceeds = true;
   bool open = false;
@@ -40,4 +40,4 @@ class JobsRecordingJobSink final : public JobSink {
   }
 };
 
-}  // namespace vorn::testing
+}  // namespace vorn::fakes
