@@ -129,10 +129,15 @@ int CairoDeviceContext::startDoc(const DocInfo& info) {
     setLastError(kErrorInvalidFunction);
     return 0;
   }
+  outputFromPrinter_ = false;
+  pageStartedInDoc_ = false;
   if (info.output.has_value()) {
     output_ = openFileOutput(hostPath(*info.output), 1);
   } else if (setup_->openOutput) {
     output_ = setup_->openOutput(info.docName, settings_);
+    outputFromPrinter_ = true;
+    docName_ = std::string(info.docName);
+    outputSettings_ = settings_;
   } else {
     setLastError(kErrorInvalidFunction);
   }
@@ -185,6 +190,10 @@ int CairoDeviceContext::startPage() {
     setLastError(kErrorInvalidFunction);
     return kSpError;
   }
+  if (!pageStartedInDoc_) {
+    pageStartedInDoc_ = true;  // tried once: a refused job fails the document
+    if (!reopenOutputForFirstPage()) return kSpError;
+  }
   geometry_ = pageGeometry(setup_->printer, settings_, dpi_);
   // The size must be set before anything is drawn on the page.
   cairo_pdf_surface_set_size(surface_.get(), geometry_.widthPoints, geometry_.heightPoints);
@@ -200,6 +209,25 @@ int CairoDeviceContext::startPage() {
   cairo_clip(page_.get());
   pageOpen_ = true;
   return 1;
+}
+
+// The engine applies the stream's duplex and paper source with ResetDCA just
+// before the first page, after StartDocA has created the spooler job. cairo
+// writes nothing before the first page ends, so a job created with other
+// settings is given up and created again with those of the first page.
+bool CairoDeviceContext::reopenOutputForFirstPage() {
+  if (!outputFromPrinter_ || !setup_->outputTakesSettings) return true;
+  if (settings_.duplex == outputSettings_.duplex && settings_.defaultSource == outputSettings_.defaultSource) {
+    return true;
+  }
+  output_.reset();  // cancels the job made for the old settings
+  output_ = setup_->openOutput(docName_, settings_);
+  if (!output_) {
+    outputFailed_ = true;  // the document cannot complete; EndDoc reports it
+    return false;
+  }
+  outputSettings_ = settings_;
+  return true;
 }
 
 int CairoDeviceContext::endPage() {

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,10 @@ using OutputOpener = std::function<std::unique_ptr<PdfOutput>(std::string_view d
 struct PrinterDeviceSetup {
   PrinterDescription printer;
   OutputOpener openOutput;
+  // Whether the output carries settings of its own (a spooler job's sides and
+  // paper source); such an output is opened again with the first page's
+  // settings when they changed after StartDocA.
+  bool outputTakesSettings = false;
   std::shared_ptr<FontResolver> fonts;
 };
 
@@ -93,6 +98,9 @@ class CairoDeviceContext final : public DeviceContext {
   const CairoFont* currentFont();
   // Drops the open document without completing it.
   void abandonDocument();
+  // Opens the spooler output again when the first page's settings differ
+  // from those it was opened with; false when that fails.
+  bool reopenOutputForFirstPage();
 
   std::shared_ptr<const PrinterDeviceSetup> setup_;
   std::shared_ptr<GdiObjectTable> objects_;
@@ -102,6 +110,10 @@ class CairoDeviceContext final : public DeviceContext {
   PageGeometry geometry_;  // of `settings_`
 
   std::unique_ptr<PdfOutput> output_;
+  std::string docName_;           // of the open document, for opening its output again
+  PageSettings outputSettings_;   // the settings its output was opened with
+  bool outputFromPrinter_ = false;
+  bool pageStartedInDoc_ = false;
   bool outputFailed_ = false;
   bool discardOutput_ = false;
   CairoSurface surface_;

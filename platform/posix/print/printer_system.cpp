@@ -106,6 +106,7 @@ class PosixPrinterSystem final : public PrinterSystem {
     }
     auto setup = std::make_shared<posix::PrinterDeviceSetup>();
     setup->openOutput = openerFor(*found);
+    setup->outputTakesSettings = found->kind == posix::PrinterKind::cups;
     setup->printer = std::move(*found);
     setup->fonts = fonts_;
     return std::make_unique<posix::CairoDeviceContext>(std::move(setup), init);

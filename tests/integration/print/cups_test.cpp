@@ -207,6 +207,43 @@ TEST_F(CupsTest, JobCarriesTitleSidesAndSourceAndThePdf) {
   EXPECT_GT(sizes[0].width, sizes[0].height) << "landscape pages";
 }
 
+// The engine selects duplex and tray with ResetDCA after StartDocA, before
+// the first page: the job that prints must carry those settings.
+TEST_F(CupsTest, SettingsResetBeforeTheFirstPageReachTheJob) {
+  auto printers = createPrinterSystem(systemRegistry());
+  std::unique_ptr<PrinterHandle> printer;
+  ASSERT_EQ(printers->openPrinter("vornq", printer), kErrorSuccess);
+  DeviceMode mode(DeviceMode::kPublicSize);
+  ASSERT_EQ(printer->documentProperties(&mode, nullptr, kDmOutBuffer), kIdOk);
+
+  auto dc = printers->createDC("vornq", &mode);
+  ASSERT_TRUE(dc);
+  const int firstJob = dc->startDoc({"Vorn: RESET REPORT", std::nullopt});
+  ASSERT_GT(firstJob, 0) << cupsLastErrorString();
+  mode.setDuplex(kDmDupVertical);
+  mode.setDefaultSource(2);  // lower tray
+  mode.setFields(kDmOrientation | kDmDefaultSource | kDmDuplex);
+  ASSERT_EQ(printer->documentProperties(&mode, &mode, kDmInBuffer | kDmOutBuffer), kIdOk);
+  ASSERT_TRUE(dc->resetDC(mode));
+  for (int page = 0; page < 2; ++page) {
+    ASSERT_GT(dc->startPage(), 0) << cupsLastErrorString();
+    ASSERT_TRUE(dc->textOut(100, 200, "page"));
+    ASSERT_GT(dc->endPage(), 0);
+  }
+  ASSERT_GT(dc->endDoc(), 0) << cupsLastErrorString();
+
+  const int job = firstJob + 1;  // the private cupsd numbers jobs in sequence
+  EXPECT_EQ(jobAttribute(job, "job-name"), "Vorn: RESET REPORT");
+  EXPECT_EQ(jobAttribute(job, "sides"), "two-sided-long-edge");
+  EXPECT_NE(jobAttribute(job, "media-col").find("media-source=bottom"), std::string::npos)
+      << jobAttribute(job, "media-col");
+  for (int i = 0; i < 100 && jobAttribute(job, "job-state") != "completed"; ++i) std::this_thread::sleep_for(100ms);
+  ASSERT_EQ(jobAttribute(job, "job-state"), "completed") << cupsd_->errorLog();
+  EXPECT_NE(jobAttribute(firstJob, "job-state"), "completed") << "the job made for the old settings prints nothing";
+  ASSERT_TRUE(fs::exists(cupsd_->output())) << cupsd_->errorLog();
+  EXPECT_EQ(test::pdfPageSizes(cupsd_->output()).size(), 2u);
+}
+
 TEST_F(CupsTest, AJobTheQueueRefusesFailsStartDoc) {
   auto printers = createPrinterSystem(systemRegistry());
   auto dc = printers->createDC("vornq", nullptr);
