@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "agent/render/render_state.h"
+#include "agent/render/stream_blocks.h"
 #include "agent/render/vorn_print.h"
 #include "platform/ansi_code_page.h"
 #include "platform/device_mode.h"
@@ -36,11 +37,31 @@ std::string errorText(std::uint32_t code) {
   return "error " + std::to_string(code) + (text.empty() ? "" : " (" + text + ")");
 }
 
-bool readFile(const std::string& path, std::vector<std::uint8_t>& data) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// Bytes read from the stream file at a time.
+constexpr std::size_t kReadSize = 1 << 20;
+
+// Feeds the stream to the engine in blocks that end only between complete
+// sequences, so that the result is the one of a single block while memory
+// stays at about one read's worth. 0, the engine's code, or 1 when reading failed.
+int renderStream(std::ifstream& in, vorn::RenderState& state, bool& readFailed) {
+  std::vector<std::uint8_t> pending;
+  for (;;) {
+    const std::size_t kept = pending.size();
+    pending.resize(kept + kReadSize);
+    in.read(reinterpret_cast<char*>(pending.data() + kept), static_cast<std::streamsize>(kReadSize));
+    pending.resize(kept + static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) {
+      readFailed = true;
+      return 1;
+    }
+    const bool atEnd = in.eof();
+    const std::size_t ready = atEnd ? pending.size() : vorn::CompleteSequencesLength(pending);
+    if (ready > 0 || atEnd) {
+      if (const int code = vorn::VornPrintData(state, std::span(pending).first(ready)); code != 0) return code;
+      pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(ready));
+    }
+    if (atEnd) return 0;
+  }
 }
 
 // The printer's default settings, read as the agent reads them at start-up.
@@ -65,8 +86,8 @@ std::unique_ptr<platform::DeviceMode> readDeviceMode(platform::PrinterSystem& pr
 }
 
 int render(const RenderOptions& options) {
-  std::vector<std::uint8_t> stream;
-  if (!readFile(options.streamFile, stream)) return fail("cannot read " + options.streamFile);
+  std::ifstream stream(options.streamFile, std::ios::binary);
+  if (!stream) return fail("cannot read " + options.streamFile);
 
   std::unique_ptr<platform::PrinterSystem> printers;
   std::string printerName;
@@ -104,8 +125,10 @@ int render(const RenderOptions& options) {
     return fail("the document could not be started (code " + std::to_string(code) + "): " +
                 errorText(platform::lastError()));
   }
-  const int code = vorn::VornPrintData(state, stream);
+  bool readFailed = false;
+  const int code = renderStream(stream, state, readFailed);
   vorn::VornPrintEnd(state);
+  if (readFailed) return fail("cannot read " + options.streamFile);
   if (code != 0) return fail("rendering failed with code " + std::to_string(code));
   if (!device.documentCompleted()) {
     return fail("the document could not be completed: " + errorText(platform::lastError()));
