@@ -124,7 +124,9 @@ class PosixFileSystem final : public FileSystem {
     file.reset();
     // Truncated only once the lock is ours: another holder's data stays intact.
     UniqueFd fd(::open(nativePath(path).c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644));
-    if (!fd) return failFromErrno();
+    // With O_CREAT, ENOENT means a folder of the path is missing: Windows
+    // reports that as a missing path, not a missing file.
+    if (!fd) return errno == ENOENT ? fail(kErrorPathNotFound) : failFromErrno();
     if (const std::uint32_t result = lock(fd.get(), LOCK_EX); result != kErrorSuccess) return result;
     if (::ftruncate(fd.get(), 0) != 0) return failFromErrno();
     file = std::make_unique<PosixFile>(std::move(fd), true);

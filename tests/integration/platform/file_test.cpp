@@ -127,6 +127,14 @@ TEST_F(Files, ReadersShareButKeepWritersOut) {
   EXPECT_EQ(readAll(*a), "BM");
 }
 
+TEST_F(Files, ExclusiveCreationInAMissingFolderIsAMissingPath) {
+  std::unique_ptr<File> file;
+  setLastError(0);
+  EXPECT_EQ(fs_.createExclusive(path("nofolder/job.out"), file), kErrorPathNotFound);
+  EXPECT_EQ(lastError(), kErrorPathNotFound);
+  EXPECT_FALSE(file);
+}
+
 TEST_F(Files, ClosedFileReportsAnInvalidHandle) {
   std::unique_ptr<File> file;
   ASSERT_EQ(fs_.createExclusive(path("x"), file), kErrorSuccess);
