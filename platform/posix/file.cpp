@@ -7,6 +7,7 @@
 #include "platform/file.h"
 
 #include "platform/error.h"
+#include "platform/posix/host_path.h"
 #include "platform/posix/unique_fd.h"
 
 #include <fcntl.h>
@@ -14,7 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -22,12 +22,6 @@ namespace vorn::platform {
 namespace {
 
 using posix::UniqueFd;
-
-std::string nativePath(std::string_view path) {
-  std::string native(path);
-  std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
-}
 
 std::uint32_t failFromErrno() { return setLastErrorFromErrno(); }
 
@@ -100,7 +94,7 @@ class PosixFileSystem final : public FileSystem {
     file.reset();
     // Opened without blocking, so that a FIFO put where a file is expected
     // cannot hang the caller; reads block as usual afterwards.
-    UniqueFd fd(::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(posix::hostPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) return failFromErrno();
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return failFromErrno();
@@ -114,7 +108,7 @@ class PosixFileSystem final : public FileSystem {
 
   std::uint32_t openToProbe(std::string_view path, std::unique_ptr<File>& file) override {
     file.reset();
-    UniqueFd fd(::open(nativePath(path).c_str(), O_PATH | O_CLOEXEC));
+    UniqueFd fd(::open(posix::hostPath(path).c_str(), O_PATH | O_CLOEXEC));
     if (!fd) return failFromErrno();
     file = std::make_unique<PosixFile>(std::move(fd), false);
     return kErrorSuccess;
@@ -123,7 +117,7 @@ class PosixFileSystem final : public FileSystem {
   std::uint32_t createExclusive(std::string_view path, std::unique_ptr<File>& file) override {
     file.reset();
     // Truncated only once the lock is ours: another holder's data stays intact.
-    UniqueFd fd(::open(nativePath(path).c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644));
+    UniqueFd fd(::open(posix::hostPath(path).c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644));
     // With O_CREAT, ENOENT means a folder of the path is missing: Windows
     // reports that as a missing path, not a missing file.
     if (!fd) return errno == ENOENT ? fail(kErrorPathNotFound) : failFromErrno();

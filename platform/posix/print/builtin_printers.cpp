@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/posix/host_path.h"
 #include "platform/posix/print/file_output.h"
 #include "platform/posix/print/paper.h"
 

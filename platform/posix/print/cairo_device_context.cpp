@@ -9,6 +9,7 @@
 
 #include "platform/ansi_code_page.h"
 #include "platform/error.h"
+#include "platform/posix/host_path.h"
 #include "platform/posix/print/dib_image.h"
 #include "platform/posix/print/file_output.h"
 #include "platform/posix/print/paper.h"

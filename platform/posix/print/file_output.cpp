@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/posix/print/document_name.h"
 #include "platform/posix/unique_fd.h"
@@ -90,12 +89,6 @@ class FileOutput final : public PdfOutput {
 };
 
 }  // namespace
-
-std::filesystem::path hostPath(std::string_view systemPath) {
-  std::string utf8 = utf8FromAnsi(systemPath);
-  std::ranges::replace(utf8, '\\', '/');
-  return utf8;
-}
 
 std::unique_ptr<PdfOutput> openFileOutput(const std::filesystem::path& path, int jobId) {
   if (path.empty()) {

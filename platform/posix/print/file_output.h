@@ -11,10 +11,6 @@
 
 namespace vorn::platform::posix {
 
-// A path as the system composes it (8-bit Windows-1252, backslashes as
-// folder separators) as a path of this machine.
-std::filesystem::path hostPath(std::string_view systemPath);
-
 // Writes to `path`, created or truncated. Null on failure, with the last error set.
 std::unique_ptr<PdfOutput> openFileOutput(const std::filesystem::path& path, int jobId);
 

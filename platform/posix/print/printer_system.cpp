@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "platform/error.h"
+#include "platform/posix/host_path.h"
 #include "platform/posix/print/builtin_printers.h"
 #include "platform/posix/print/cairo_device_context.h"
 #include "platform/posix/print/cups_printers.h"

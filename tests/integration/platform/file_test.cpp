@@ -57,6 +57,18 @@ TEST_F(Files, CreateWriteReadBackThroughBackslashPaths) {
   EXPECT_EQ(info.st_mode & 0777 & ~0644, 0u);
 }
 
+// Names are the system's 8-bit text: on disk they are UTF-8, as the printing
+// side names its files, so both sides agree on a name such as "café".
+TEST_F(Files, AnsiNamesAreUtf8OnDisk) {
+  std::unique_ptr<File> out;
+  ASSERT_EQ(fs_.createExclusive(path("caf\xE9.lis"), out), kErrorSuccess);
+  EXPECT_EQ(out->close(), kErrorSuccess);
+  EXPECT_TRUE(std::filesystem::exists(root_.path() / "caf\xC3\xA9.lis"));
+
+  std::unique_ptr<File> probe;
+  EXPECT_EQ(fs_.openToProbe(path("caf\xE9.lis"), probe), kErrorSuccess);
+}
+
 TEST_F(Files, OpenFailuresGiveWin32CodesAndSetTheLastError) {
   struct Case {
     const char* label;
