@@ -4,15 +4,6 @@
 
 namespace vorn {
 
-std::string AgentCommandLine(int argc, const char* const* argv) {
-  std::string joined;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) joined.push_back(' ');
-    joined += argv[i];
-  }
-  return platform::ansiFromUtf8(joined);
-}
-
 std::string ProfileNameFromCommandLine(std::string_view commandLine) {
   constexpr std::string_view kOption = "/profile=";
   const std::string lower = platform::ansiLowerCase(commandLine);

@@ -6,11 +6,6 @@
 
 namespace vorn {
 
-// The command line as the agent sees it: the arguments after the program name
-// joined by blanks, in the ANSI code page (the service passes
-// `/profile="name"` as one argument, quotes included).
-std::string AgentCommandLine(int argc, const char* const* argv);
-
 // The profile name: the command line is lower-cased, the first "/profile="
 // must be followed by a double quote, and the name runs up to the next double
 // quote. Empty when any of that is missing or the name would be empty.

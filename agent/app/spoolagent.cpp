@@ -1,6 +1,5 @@
 // spoolagent: the printer agent of one profile.
 //   spoolagent /profile="<name>"
-#include "agent/app/command_line.h"
 #include "agent/app/spoolagent_app.h"
 #include "agent/render/render_state.h"
 #include "platform/clock.h"
@@ -8,6 +7,7 @@
 #include "platform/event_loop.h"
 #include "platform/file.h"
 #include "platform/printer_system.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 #include "termlink/term_link.h"
 
@@ -31,6 +31,6 @@ int main(int argc, char** argv) {
   // The renderer's one state record for this process.
   RenderState render(*printers, services.files);
 
-  CSpoolagentApp app(services, render, AgentCommandLine(argc, argv));
+  CSpoolagentApp app(services, render, platform::commandLineTail(argc, argv));
   return app.Run();
 }

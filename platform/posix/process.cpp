@@ -5,8 +5,40 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "platform/ansi_code_page.h"
+
+extern char** environ;
 
 namespace vorn::platform {
+
+std::string commandLineTail(int argc, const char* const* argv) {
+  std::string joined;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) joined.push_back(' ');
+    joined += argv[i];
+  }
+  return ansiFromUtf8(joined);
+}
+
+std::vector<std::string> commandArguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(ansiFromUtf8(argv[i]));
+  return arguments;
+}
+
+std::vector<char> environmentStrings() {
+  std::vector<char> block;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::size_t length = std::strlen(*entry);
+    block.insert(block.end(), *entry, *entry + length + 1);
+  }
+  block.push_back('\0');
+  return block;
+}
+
+std::string programFileName(std::string_view program) { return std::string(program); }
 
 std::string moduleFileName() {
   std::array<char, 4096> path{};
@@ -18,6 +50,8 @@ std::string moduleFileName() {
   return std::string(path.data(), static_cast<std::size_t>(n));
 }
 
+std::uint32_t currentProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
 // COM has no counterpart on POSIX: the host link component is an ordinary
 // object of this process, so there is nothing to initialise.
 HRESULT initializeComForThread() { return kSOk; }
@@ -27,6 +61,12 @@ void showErrorMessage(std::string_view caption, std::string_view message) {
   std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
                static_cast<int>(message.size()), message.data());
   std::fflush(stderr);
+}
+
+void writeStandardOutput(std::string_view text) {
+  const std::string utf8 = utf8FromAnsi(text);
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fflush(stdout);
 }
 
 void exitProcess(std::uint32_t code) {

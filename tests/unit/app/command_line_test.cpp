@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "platform/process.h"
+
 namespace vorn {
 namespace {
 
@@ -35,14 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Windows-1252 capitals are lower-cased too.
         ProfileNameCase{"/profile=\"\xC9TAGE\"", "\xE9tage"}));
 
-TEST(AgentCommandLine, JoinsArgumentsWithBlanksInTheAnsiCodePage) {
+TEST(CommandLineTail, JoinsArgumentsWithBlanksInTheAnsiCodePage) {
   const std::array<const char*, 4> argv = {"spoolagent", "/profile=\"a b\"", "x", "\xC3\xA9"};  // é in UTF-8
-  EXPECT_EQ(AgentCommandLine(static_cast<int>(argv.size()), argv.data()), "/profile=\"a b\" x \xE9");
-}
-
-TEST(AgentCommandLine, NoArgumentsGiveAnEmptyLine) {
-  const std::array<const char*, 1> argv = {"spoolagent"};
-  EXPECT_EQ(AgentCommandLine(1, argv.data()), "");
+  EXPECT_EQ(platform::commandLineTail(static_cast<int>(argv.size()), argv.data()), "/profile=\"a b\" x \xE9");
+  EXPECT_EQ(platform::commandLineTail(1, argv.data()), "");
 }
 
 }  // namespace
