@@ -1,11 +1,13 @@
 #include "platform/service_control.h"
 
 #include "platform/error.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/service_dispatcher.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +23,7 @@ namespace vorn::platform {
 namespace {
 
 using namespace std::chrono_literals;
+using posix::UniqueFd;
 
 std::string readFile(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -109,7 +112,20 @@ TEST_F(ServiceControl, CreatingAgainIsServiceExistsAndLeavesTheRegistration) {
 }
 
 TEST_F(ServiceControl, StartInterrogateAndStopRunTheServiceThroughItsLife) {
+  // What a starter leaves around must not reach the service: a descriptor, a
+  // blocked signal, an ignored one, its session and folder.
+  const UniqueFd leaked(::open("/dev/null", O_RDONLY));
+  sigset_t usr2;
+  sigemptyset(&usr2);
+  sigaddset(&usr2, SIGUSR2);
+  ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &usr2, nullptr), 0);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction previous {};
+  ASSERT_EQ(::sigaction(SIGHUP, &ignore, &previous), 0);
   auto service = createAndStart("Life");
+  ::pthread_sigmask(SIG_UNBLOCK, &usr2, nullptr);
+  ::sigaction(SIGHUP, &previous, nullptr);
   const pid_t pid = recordedPid("Life");
   EXPECT_EQ(service->start(), kErrorServiceAlreadyRunning);
 
@@ -121,7 +137,8 @@ TEST_F(ServiceControl, StartInterrogateAndStopRunTheServiceThroughItsLife) {
 
   EXPECT_TRUE(waitForState(*service, kServiceStopped));
   EXPECT_TRUE(processEnds(pid));
-  EXPECT_EQ(serviceLog(), "control 4\ncontrol 1\nrun 0\n");
+  EXPECT_EQ(serviceLog(),
+            "spawned fds=0,1,2 session=own blocked=none ignored=none cwd=root\ncontrol 4\ncontrol 1\nrun 0\n");
   EXPECT_EQ(service->control(kServiceControlStop, status), kErrorServiceNotActive);
   EXPECT_FALSE(std::filesystem::exists(folder("Life") / "control"));
 }
@@ -196,7 +213,7 @@ TEST_F(ServiceControl, TerminationSignalsReachTheHandlerOnceAsShutdown) {
   ::kill(pid, SIGINT);
   EXPECT_TRUE(waitForState(*service, kServiceStopped));
   EXPECT_TRUE(processEnds(pid));
-  EXPECT_EQ(serviceLog(), "control 5\nrun 0\n");
+  EXPECT_EQ(serviceLog().substr(serviceLog().find('\n') + 1), "control 5\nrun 0\n");
 }
 
 TEST_F(ServiceControl, ARecordedProcessThatIsGoneReadsAsStopped) {

@@ -3,15 +3,19 @@
 // and, 300 ms later, stopped. Interrogation reports the status again. It
 // appends what reached it to test-service.log in the platform root:
 // "control <code>" for each control and "run <result>" when the dispatcher
-// returns (1063 when it was not started as a service).
+// returns (1063 when it was not started as a service); first of all, as a
+// service, what it was started with: "spawned fds=0,1,2 session=own
+// blocked=none ignored=none cwd=root" when all is as it should be.
 #include "platform/process.h"
 #include "platform/root.h"
 #include "platform/service_dispatcher.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,6 +30,28 @@ void log(const std::string& line) {
   if (fd < 0) return;
   static_cast<void>(::write(fd, text.data(), text.size()));
   ::close(fd);
+}
+
+// How the process was started, before anything of its own is opened.
+std::string startState() {
+  std::string fds;
+  for (int fd = 0; fd < 1024; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1) fds += (fds.empty() ? "" : ",") + std::to_string(fd);
+  }
+  sigset_t blocked;
+  sigprocmask(SIG_BLOCK, nullptr, &blocked);
+  bool anyBlocked = false;
+  bool anyIgnored = false;
+  for (int signal = 1; signal < SIGRTMIN; ++signal) {
+    struct sigaction action {};
+    anyBlocked = anyBlocked || sigismember(&blocked, signal) == 1;
+    anyIgnored = anyIgnored || (::sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN);
+  }
+  std::error_code error;
+  const bool inRoot = std::filesystem::equivalent(std::filesystem::current_path(), platformRoot(), error);
+  return "spawned fds=" + fds + " session=" + (::getsid(0) == ::getpid() ? "own" : "inherited") +
+         " blocked=" + (anyBlocked ? "some" : "none") + " ignored=" + (anyIgnored ? "some" : "none") +
+         " cwd=" + (inRoot ? "root" : "elsewhere");
 }
 
 std::mutex statusLock;
@@ -54,8 +80,10 @@ void handle(std::uint32_t control) {
 }  // namespace
 
 int main() {
+  const std::string started = startState();
   ServiceDispatcher& dispatcher = systemServiceDispatcher();
   const std::uint32_t result = dispatcher.run("VornTestService", [&](std::span<const std::string> arguments) {
+    log(started);
     if (const std::uint32_t error = dispatcher.registerControlHandler(arguments[0], handle)) {
       log("register failed " + std::to_string(error));
       return;
