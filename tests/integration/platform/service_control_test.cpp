@@ -155,6 +155,10 @@ TEST_F(ServiceControl, TwoStartsAtOnceGiveOneService) {
   std::sort(std::begin(results), std::end(results));
   EXPECT_EQ(results[0], 0u);
   EXPECT_EQ(results[1], kErrorServiceAlreadyRunning);
+  // A start returns once the service listens for controls (its handler may
+  // still be on the way: 1061 then).
+  ServiceStatus status;
+  EXPECT_NE(service->control(kServiceControlInterrogate, status), kErrorServiceNotActive);
 }
 
 TEST_F(ServiceControl, UnknownServicesAreServiceDoesNotExist) {
