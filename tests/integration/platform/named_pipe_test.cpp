@@ -140,12 +140,12 @@ TEST(NamedPipe, AClientThatVanishesBeforeTheReplyDoesNotEndTheServer) {
   ASSERT_EQ(::sigaction(SIGPIPE, &defaultAction, &previous), 0);  // a SIGPIPE would end this test
 
   auto pipe = makePipe("vanish");
-  std::vector<Served> served;
-  auto server = serve(*pipe, 2, 64, served, [](const Bytes&) { return bytes("answer"); });
   {
     UniqueFd client = rawSocket(root.path(), "vanish", false);
     ASSERT_EQ(::send(client.get(), "ask", 3, 0), 3);
-  }  // gone before the answer
+  }  // gone before the server even takes it
+  std::vector<Served> served;
+  auto server = serve(*pipe, 2, 64, served, [](const Bytes&) { return bytes("answer"); });
   Bytes reply;
   EXPECT_EQ(call("vanish", "ask again", 64, reply), 0u);
   EXPECT_EQ(reply, bytes("answer"));

@@ -175,6 +175,21 @@ TEST_F(ServiceControl, UnknownServicesAreServiceDoesNotExist) {
   EXPECT_EQ(service->start(), kErrorServiceDoesNotExist);
 }
 
+TEST_F(ServiceControl, AProgramThatNeverListensOrIsMissingDoesNotStart) {
+  for (const auto& [program, expected] : {std::pair{"/bin/true", kErrorServiceRequestTimeout},
+                                          std::pair{"/no/such/program", kErrorFileNotFound}}) {
+    ServiceConfig config = testService("Broken");
+    config.binaryPath = program;
+    std::unique_ptr<ServiceHandle> service;
+    ASSERT_EQ(manager_->createService(config, kServiceAllAccess, service), 0u);
+    EXPECT_EQ(service->start(), expected) << program;
+    ServiceStatus status;
+    EXPECT_EQ(service->queryStatus(status), 0u);
+    EXPECT_EQ(status.dwCurrentState, kServiceStopped) << program;
+    EXPECT_EQ(service->remove(), 0u);
+  }
+}
+
 TEST_F(ServiceControl, ARunningServiceDeletedGoesWhenItStops) {
   auto service = createAndStart("Doomed");
   EXPECT_EQ(service->remove(), 0u);

@@ -54,42 +54,54 @@ std::string startState() {
          " cwd=" + (inRoot ? "root" : "elsewhere");
 }
 
-std::mutex statusLock;
-ServiceStatus status{kServiceWin32OwnProcess, kServiceStartPending, kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 3000};
+// The service's status and its control handler. It lives in main's frame,
+// which the process leaves only through exitProcess.
+class TestService {
+ public:
+  explicit TestService(ServiceDispatcher& dispatcher) : dispatcher_(dispatcher) {}
 
-void report(std::uint32_t state) {
-  std::lock_guard lock(statusLock);
-  status.dwCurrentState = state;
-  if (!systemServiceDispatcher().setServiceStatus(status)) log("report failed " + std::to_string(lastError()));
-}
-
-void handle(std::uint32_t control) {
-  log("control " + std::to_string(control));
-  if (control == kServiceControlStop || control == kServiceControlShutdown) {
-    report(kServiceStopPending);
-    std::thread([] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      report(kServiceStopped);
-    }).detach();
-  } else if (control == kServiceControlInterrogate) {
-    std::lock_guard lock(statusLock);
-    systemServiceDispatcher().setServiceStatus(status);
+  void report(std::uint32_t state) {
+    std::lock_guard lock(mutex_);
+    status_.dwCurrentState = state;
+    if (!dispatcher_.setServiceStatus(status_)) log("report failed " + std::to_string(lastError()));
   }
-}
+
+  void handle(std::uint32_t control) {
+    log("control " + std::to_string(control));
+    if (control == kServiceControlStop || control == kServiceControlShutdown) {
+      report(kServiceStopPending);
+      std::thread([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        report(kServiceStopped);
+      }).detach();
+    } else if (control == kServiceControlInterrogate) {
+      std::lock_guard lock(mutex_);
+      dispatcher_.setServiceStatus(status_);
+    }
+  }
+
+ private:
+  ServiceDispatcher& dispatcher_;
+  std::mutex mutex_;
+  ServiceStatus status_{kServiceWin32OwnProcess, kServiceStartPending, kServiceAcceptStop | kServiceAcceptShutdown,
+                        0, 0, 0, 3000};
+};
 
 }  // namespace
 
 int main() {
   const std::string started = startState();
   ServiceDispatcher& dispatcher = systemServiceDispatcher();
+  TestService service(dispatcher);
   const std::uint32_t result = dispatcher.run("VornTestService", [&](std::span<const std::string> arguments) {
     log(started);
-    if (const std::uint32_t error = dispatcher.registerControlHandler(arguments[0], handle)) {
+    const auto handler = [&service](std::uint32_t control) { service.handle(control); };
+    if (const std::uint32_t error = dispatcher.registerControlHandler(arguments[0], handler)) {
       log("register failed " + std::to_string(error));
       return;
     }
-    report(kServiceStartPending);
-    report(kServiceRunning);
+    service.report(kServiceStartPending);
+    service.report(kServiceRunning);
   });
   log("run " + std::to_string(result));
   exitProcess(0);
