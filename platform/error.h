@@ -43,6 +43,7 @@ inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorNoMoreItems = 259;
 inline constexpr std::uint32_t kErrorSemTimeout = 121;
 inline constexpr std::uint32_t kErrorPipeNotConnected = 233;
+inline constexpr std::uint32_t kErrorPipeConnected = 535;
 inline constexpr std::uint32_t kErrorBadDb = 1009;
 inline constexpr std::uint32_t kErrorBadKey = 1010;
 inline constexpr std::uint32_t kErrorCantRead = 1012;

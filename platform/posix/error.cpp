@@ -58,6 +58,7 @@ constexpr std::array kWin32Texts = std::to_array<CodeText>({
     {233, "No process is on the other end of the pipe.\r\n"},
     {234, "More data is available.\r\n"},
     {259, "No more data is available.\r\n"},
+    {535, "There is a process on other end of the pipe.\r\n"},
     {995, "The I/O operation has been aborted because of either a thread exit or an application request.\r\n"},
     {997, "Overlapped I/O operation is in progress.\r\n"},
     {1009, "The configuration registry database is corrupt.\r\n"},
