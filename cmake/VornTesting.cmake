@@ -1,8 +1,8 @@
 # Helpers for test, benchmark and fuzz targets.
 #
 #   vorn_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
-#     A GoogleTest executable whose tests CTest discovers one by one, with
-#     the CTest labels given (e.g. "realtime" for tests that take seconds).
+#     A GoogleTest executable whose tests CTest discovers one by one, with the
+#     CTest labels given (e.g. "realtime" for tests that take seconds).
 #   vorn_add_fuzzer(<name> SOURCES <files...> LIBS <targets...>)
 #     A libFuzzer target (only in a VORN_FUZZ build).
 

@@ -6,11 +6,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include "platform/posix/pidfd.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "platform/error.h"
 #include "platform/posix/event_state.h"
 #include "platform/posix/host_path.h"
+#include "platform/posix/pidfd.h"
 #include "platform/posix/process_handle.h"
 #include "platform/posix/program_search.h"
 

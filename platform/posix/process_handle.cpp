@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include "platform/posix/pidfd.h"
 #include <sys/wait.h>
 
 #include <cerrno>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "platform/posix/pidfd.h"
 #include "platform/posix/waitable_object.h"
 
 namespace vorn::platform::posix {

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <string>
 
@@ -19,18 +19,16 @@ extern char** environ;
 namespace {
 
 std::string openDescriptors() {
-  std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir("/proc/self/fd"), ::closedir);
-  if (!folder) return "?";
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir("/proc/self/fd"), ::closedir);
   std::string list;
-  while (const dirent* entry = ::readdir(folder.get())) {
+  while (const dirent* entry = folder ? ::readdir(folder.get()) : nullptr) {
     const std::string name = entry->d_name;
-    if (name == "." || name == ".." || std::stoi(name) == ::dirfd(folder.get())) continue;
-    list += (list.empty() ? "" : " ") + name;
+    if (name != "." && name != ".." && std::stoi(name) != ::dirfd(folder.get())) list += (list.empty() ? "" : " ") + name;
   }
   return list;
 }
 
-// The value of a line of /proc/self/status, such as "SigBlk".
+// A line of /proc/self/status, such as "SigBlk".
 std::string statusField(const std::string& field) {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);) {
@@ -43,32 +41,22 @@ std::string inheritedEventState() {
   const auto event = vorn::platform::inheritedEvent(3);
   if (!event) return "none";
   vorn::platform::Waitable* objects[] = {event.get()};
-  return vorn::platform::waitForMultipleObjects(objects, 10000, false) == vorn::platform::kWaitObject0 ? "signalled"
-                                                                                                      : "timeout";
+  return vorn::platform::waitForMultipleObjects(objects, 10000, false) == 0 ? "signalled" : "timeout";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: vorn_child_probe REPORT-FILE\n";
-    return 2;
-  }
-  const std::string descriptors = openDescriptors();  // before this program opens anything
+  if (argc != 2) return 2;
+  const std::string descriptors = openDescriptors();  // before this program opens anything else
   int variables = 0;
-  for (char** entry = environ; *entry != nullptr; ++entry) ++variables;
+  while (environ[variables] != nullptr) ++variables;
   const char* terminateMutex = std::getenv("TerminateMutex");
-  const std::unique_ptr<char, void (*)(void*)> folder(::getcwd(nullptr, 0), std::free);
-
   std::ofstream report(argv[1]);
-  report << "fds=" << descriptors << "\n"
-         << "sigblk=" << statusField("SigBlk") << "\n"
-         << "sigign=" << statusField("SigIgn") << "\n"
-         << "session=" << (::getsid(0) == ::getpid() ? "own" : "inherited") << "\n"
-         << "cwd=" << (folder ? folder.get() : "?") << "\n"
-         << "variables=" << variables << "\n"
-         << "TerminateMutex=" << (terminateMutex != nullptr ? terminateMutex : "(none)") << "\n"
-         << "argument=" << argv[1] << "\n"
-         << "event=" << inheritedEventState() << "\n";
+  report << "fds=" << descriptors << "\nsigblk=" << statusField("SigBlk") << "\nsigign=" << statusField("SigIgn")
+         << "\nsession=" << (::getsid(0) == ::getpid() ? "own" : "inherited")
+         << "\ncwd=" << std::filesystem::current_path().string() << "\nvariables=" << variables
+         << "\nTerminateMutex=" << (terminateMutex != nullptr ? terminateMutex : "(none)") << "\nargument=" << argv[1]
+         << "\nevent=" << inheritedEventState() << "\n";
   return report.good() ? 0 : 1;
 }

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,93 +28,77 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+// The probe's report: its key=value lines.
 std::map<std::string, std::string> readReport(const fs::path& file) {
   std::map<std::string, std::string> report;
   std::ifstream in(file);
   for (std::string line; std::getline(in, line);) {
-    const auto equals = line.find('=');
-    if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
+    if (const auto equals = line.find('='); equals != std::string::npos)
+      report[line.substr(0, equals)] = line.substr(equals + 1);
   }
   return report;
 }
 
-std::unique_ptr<ProcessHandle> start(std::string_view commandLine, std::string_view folder = {}) {
-  std::unique_ptr<ProcessHandle> process;
+std::uint32_t start(std::string_view commandLine, std::unique_ptr<ProcessHandle>& process,
+                    const std::string& folder = {}) {
   ProcessStart what;
   what.commandLine = commandLine;
   what.currentDirectory = folder;
-  EXPECT_EQ(createProcess(what, process), kErrorSuccess) << commandLine;
-  return process;
+  return createProcess(what, process);
 }
 
-std::uint32_t waitFor(ProcessHandle& process, std::uint32_t timeoutMs = 10000) {
+// The exit code once the process has ended (the wait reaps it), or -1.
+std::int64_t endOf(ProcessHandle& process) {
   Waitable* objects[] = {&process};
-  return waitForMultipleObjects(objects, timeoutMs, false);
+  std::uint32_t code = 0;
+  if (waitForMultipleObjects(objects, 10000, false) != kWaitObject0 || !process.exitCode(code)) return -1;
+  return code;
 }
 
-// Whether `pid` is gone for good: neither running nor a zombie. WNOWAIT, so
-// that this check never reaps the child itself.
+// Whether `pid` is gone for good, neither running nor a zombie (WNOWAIT:
+// this check never reaps the child itself).
 bool reaped(pid_t pid) {
   siginfo_t info{};
   return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 && errno == ECHILD;
 }
 
-// A /proc/<pid>/status signal mask without glibc's two internal signals (32
-// and 33), which its posix_spawn leaves ignored and no program can handle.
-std::uint64_t withoutGlibcInternalSignals(const std::string& mask) {
-  constexpr std::uint64_t kInternal = std::uint64_t{3} << 31;
-  return std::stoull(mask, nullptr, 16) & ~kInternal;
-}
-
-void writeScript(const fs::path& file, const std::string& body) {
-  std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
-  fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-}
-
-TEST(CreateProcess, FindsItsOwnEventAtThreeNothingElseACleanSignalStateAndItsOwnSession) {
+TEST(CreateProcess, ChildFindsItsEventAtThreeNothingElseACleanSignalStateAndItsOwnSession) {
   for (const bool inheritable : {true, false}) {
     SCOPED_TRACE(inheritable ? "inheritable event" : "event not inheritable");
     test::TempRoot folder;
     std::unique_ptr<Event> event;
     ASSERT_EQ(createEvent(false, false, inheritable, event), kErrorSuccess);
-    // What the child must not take over: a descriptor without close-on-exec,
-    // an ignored signal and a blocked one.
+    // Not to be passed on: a descriptor without close-on-exec, an ignored
+    // signal and a blocked one.
     const posix::UniqueFd leaked(::open("/dev/null", O_RDONLY));
     struct sigaction ignore {};
-    struct sigaction previousAction {};
+    struct sigaction previous {};
     ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGPIPE, &ignore, &previousAction), 0);
+    ::sigaction(SIGPIPE, &ignore, &previous);
     sigset_t blocked;
-    sigset_t previousMask;
     sigemptyset(&blocked);
     sigaddset(&blocked, SIGUSR1);
-    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &blocked, &previousMask), 0);
+    ::pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 
-    constexpr char kEnvironment[] = "TerminateMutex=000000003\0PATH=/usr/bin:/bin\0";  // + the array's zero
-    ProcessStart what;
-    what.commandLine = "vorn_child_probe report.txt";
-    what.environment = kEnvironment;
+    constexpr char kEnvironment[] = "TerminateMutex=000000003\0PATH=/usr/bin:/bin\0";  // + the final zero
     const std::string folderText = folder.path().string();
-    what.currentDirectory = folderText;
-    what.creationFlags = kDetachedProcess;
-    what.inheritedEvent = event.get();
+    const ProcessStart what{"vorn_child_probe report.txt", kEnvironment, folderText, kDetachedProcess, event.get()};
     std::unique_ptr<ProcessHandle> process;
     const std::uint32_t created = createProcess(what, process);
-    ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
-    ::sigaction(SIGPIPE, &previousAction, nullptr);
+    ::pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
+    ::sigaction(SIGPIPE, &previous, nullptr);
     ASSERT_EQ(created, kErrorSuccess);
     ASSERT_TRUE(event->setInheritable(false));
     ASSERT_TRUE(event->set());
 
-    ASSERT_EQ(waitFor(*process), kWaitObject0);
-    std::uint32_t code = 99;
-    ASSERT_TRUE(process->exitCode(code));
-    EXPECT_EQ(code, 0u);
+    ASSERT_EQ(endOf(*process), 0);
     auto report = readReport(folder.path() / "report.txt");
     EXPECT_EQ(report["fds"], inheritable ? "0 1 2 3" : "0 1 2");
     EXPECT_EQ(report["event"], inheritable ? "signalled" : "none");
     EXPECT_EQ(report["sigblk"], "0000000000000000");
-    EXPECT_EQ(withoutGlibcInternalSignals(report["sigign"]), 0u);
+    // glibc's posix_spawn leaves its two internal signals (32, 33) ignored;
+    // no program can handle them anyway.
+    EXPECT_EQ(std::stoull(report["sigign"], nullptr, 16) & ~(std::uint64_t{3} << 31), 0u) << report["sigign"];
     EXPECT_EQ(report["session"], "own");
     EXPECT_EQ(fs::path(report["cwd"]), fs::canonical(folder.path()));
     EXPECT_EQ(report["variables"], "2");
@@ -124,78 +107,51 @@ TEST(CreateProcess, FindsItsOwnEventAtThreeNothingElseACleanSignalStateAndItsOwn
   }
 }
 
-TEST(CreateProcess, TheWaitReapsAnEndedChildAndTellsItsExitCode) {
-  for (const auto& [program, expected] : {std::pair{"true", 0u}, std::pair{"false", 1u}}) {
-    auto process = start(program);
-    ASSERT_TRUE(process);
-    ASSERT_EQ(waitFor(*process), kWaitObject0) << program;
+TEST(CreateProcess, NoEndedChildStaysAZombie) {
+  // Reaped by the wait, which tells its exit code.
+  for (const auto& [program, code] : {std::pair{"true", 0}, std::pair{"false", 1}}) {
+    std::unique_ptr<ProcessHandle> process;
+    ASSERT_EQ(start(program, process), kErrorSuccess);
+    EXPECT_EQ(endOf(*process), code) << program;
     EXPECT_TRUE(reaped(static_cast<pid_t>(process->processId()))) << program;
-    std::uint32_t code = 99;
-    ASSERT_TRUE(process->exitCode(code));
-    EXPECT_EQ(code, expected) << program;
-    EXPECT_EQ(waitFor(*process, 0), kWaitObject0) << "an ended process stays signalled";
   }
-}
 
-TEST(CreateProcess, ClosingTheHandleLeavesNoZombie) {
-  // Closed while the child runs; it ends later.
-  auto running = start("sleep 0.2");
-  ASSERT_TRUE(running);
-  const auto runningPid = static_cast<pid_t>(running->processId());
-  running.reset();
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (!reaped(runningPid) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(reaped(runningPid));
-
-  // Closed after the child ended, nobody having waited for it.
-  auto ended = start("true");
-  ASSERT_TRUE(ended);
+  // Ended before its handle is closed, nobody having waited for it.
+  std::unique_ptr<ProcessHandle> ended;
+  ASSERT_EQ(start("true", ended), kErrorSuccess);
   const auto endedPid = static_cast<pid_t>(ended->processId());
   siginfo_t info{};
   ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(endedPid), &info, WEXITED | WNOWAIT), 0);
   ended.reset();
   EXPECT_TRUE(reaped(endedPid));
+
+  // Its handle closed while it runs; it ends later.
+  std::unique_ptr<ProcessHandle> running;
+  ASSERT_EQ(start("sleep 0.2", running), kErrorSuccess);
+  const auto runningPid = static_cast<pid_t>(running->processId());
+  running.reset();
+  for (int tries = 0; tries < 500 && !reaped(runningPid); ++tries) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(reaped(runningPid));
 }
 
 TEST(CreateProcess, TerminateEndsTheChildThroughItsHandle) {
-  auto process = start("sleep 30");
-  ASSERT_TRUE(process);
+  std::unique_ptr<ProcessHandle> process;
+  ASSERT_EQ(start("sleep 30", process), kErrorSuccess);
   std::uint32_t code = 0;
   ASSERT_TRUE(process->exitCode(code));
   EXPECT_EQ(code, kStillActive);
   ASSERT_TRUE(process->terminate(7));
-  ASSERT_EQ(waitFor(*process, 5000), kWaitObject0);
-  ASSERT_TRUE(process->exitCode(code));
-  EXPECT_EQ(code, 7u);
-  EXPECT_FALSE(process->terminate(7)) << "an ended process cannot be terminated";
+  EXPECT_EQ(endOf(*process), 7);
+  EXPECT_FALSE(process->terminate(7)) << "it has ended";
   EXPECT_EQ(lastError(), kErrorAccessDenied);
 
   // Terminated and closed at once: closing waits for the end it caused.
-  auto closedAtOnce = start("sleep 30");
-  ASSERT_TRUE(closedAtOnce);
-  const auto pid = static_cast<pid_t>(closedAtOnce->processId());
-  ASSERT_TRUE(closedAtOnce->terminate(1));
-  closedAtOnce.reset();
+  ASSERT_EQ(start("sleep 30", process), kErrorSuccess);
+  const auto pid = static_cast<pid_t>(process->processId());
+  ASSERT_TRUE(process->terminate(1));
+  process.reset();
   EXPECT_TRUE(reaped(pid));
 }
-
-// Restores PATH and the current folder.
-class SearchSetting {
- public:
-  SearchSetting(const std::string& path, const fs::path& folder) : folder_(fs::current_path()) {
-    if (const char* old = std::getenv("PATH")) path_ = old;
-    ::setenv("PATH", path.c_str(), 1);
-    fs::current_path(folder);
-  }
-  ~SearchSetting() {
-    ::setenv("PATH", path_.c_str(), 1);
-    fs::current_path(folder_);
-  }
-
- private:
-  std::string path_;
-  fs::path folder_;
-};
 
 TEST(CreateProcess, ProgramsAreFoundInOurOwnFolderThenOnThePathNeverInTheCurrentFolder) {
   test::TempRoot root;
@@ -203,26 +159,25 @@ TEST(CreateProcess, ProgramsAreFoundInOurOwnFolderThenOnThePathNeverInTheCurrent
   const fs::path current = root.path() / "current";
   fs::create_directories(onPath);
   fs::create_directories(current);
-  writeScript(onPath / "vorn_child_probe", "echo copy=path > \"$1\"");  // loses to our own folder
-  writeScript(onPath / "vorn_path_program", "exit 5");
-  writeScript(current / "vorn_current_program", "exit 6");
+  const auto script = [](const fs::path& file, const char* body) {
+    std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(file, fs::perms::owner_all);
+  };
+  script(onPath / "vorn_child_probe", "echo copy=path > \"$1\"");  // loses to our own folder's
+  script(onPath / "vorn_path_program", "exit 5");
+  script(current / "vorn_current_program", "exit 6");
+  const std::string oldPath = std::getenv("PATH");
+  const fs::path oldFolder = fs::current_path();
   // Empty and relative entries would name the current folder.
-  const SearchSetting setting(":.:current:" + onPath.string() + ":", current);
+  ::setenv("PATH", (":.:current:" + onPath.string() + ":").c_str(), 1);
+  fs::current_path(current);
 
-  auto probe = start("vorn_child_probe report.txt", root.path().string());
-  ASSERT_TRUE(probe);
-  ASSERT_EQ(waitFor(*probe), kWaitObject0);
-  const auto report = readReport(root.path() / "report.txt");
-  EXPECT_TRUE(report.contains("fds")) << "the copy on the path ran";
-  EXPECT_FALSE(report.contains("copy"));
-
-  auto onPathProgram = start("vorn_path_program");
-  ASSERT_TRUE(onPathProgram);
-  ASSERT_EQ(waitFor(*onPathProgram), kWaitObject0);
-  std::uint32_t code = 0;
-  ASSERT_TRUE(onPathProgram->exitCode(code));
-  EXPECT_EQ(code, 5u);
-
+  std::unique_ptr<ProcessHandle> process;
+  ASSERT_EQ(start("vorn_child_probe report.txt", process, root.path().string()), kErrorSuccess);
+  EXPECT_EQ(endOf(*process), 0);
+  EXPECT_TRUE(readReport(root.path() / "report.txt").contains("fds")) << "the copy on the path ran";
+  ASSERT_EQ(start("vorn_path_program", process), kErrorSuccess);
+  EXPECT_EQ(endOf(*process), 5);
   const struct {
     std::string_view commandLine;
     std::string folder;
@@ -233,14 +188,12 @@ TEST(CreateProcess, ProgramsAreFoundInOurOwnFolderThenOnThePathNeverInTheCurrent
       {"vorn_child_probe report.txt", (root.path() / "missing").string(), kErrorDirectory},
   };
   for (const auto& failure : failures) {
-    std::unique_ptr<ProcessHandle> process;
-    ProcessStart what;
-    what.commandLine = failure.commandLine;
-    what.currentDirectory = failure.folder;
-    EXPECT_EQ(createProcess(what, process), failure.error) << failure.commandLine;
+    EXPECT_EQ(start(failure.commandLine, process, failure.folder), failure.error) << failure.commandLine;
     EXPECT_EQ(lastError(), failure.error);
     EXPECT_FALSE(process);
   }
+  ::setenv("PATH", oldPath.c_str(), 1);
+  fs::current_path(oldFolder);
 }
 
 TEST(InheritedEvent, OnlyAnEventDescriptorOfThisProcessIsTaken) {
