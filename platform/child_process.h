@@ -50,13 +50,15 @@ class ProcessHandle : public Waitable {
   // GetProcessId.
   virtual std::uint32_t processId() const = 0;
 
-  // TerminateProcess: ends the process (on POSIX with SIGKILL through the
-  // handle itself, never through a process id that may have been reused;
-  // the exit code has no meaning there). false with the last error set.
+  // TerminateProcess: ends the process with `exitCode` (on POSIX with
+  // SIGKILL through the handle itself, never through a process id that may
+  // have been reused). false with the last error set (kErrorAccessDenied
+  // when the process has already ended).
   virtual bool terminate(std::uint32_t exitCode) = 0;
 
-  // GetExitCodeProcess: kStillActive while the process runs. false with the
-  // last error set.
+  // GetExitCodeProcess: kStillActive while the process runs. On POSIX a
+  // process ended by a signal has 128 + the signal's number, except after
+  // terminate, which sets its own code. false with the last error set.
   virtual bool exitCode(std::uint32_t& code) = 0;
 };
 

@@ -36,7 +36,9 @@ std::uint32_t createEvent(bool manualReset, bool initiallySignalled, bool inheri
 
 // The event this process inherited under `handleValue` (the number its
 // parent passed it, see Event::inheritedHandleValue), treated as an
-// auto-reset event; null when `handleValue` names no event of this process.
+// auto-reset event; null when `handleValue` names no event of this process
+// (on POSIX: descriptor `handleValue` is no eventfd), which is then left
+// alone. The object takes the handle over: take it once.
 std::unique_ptr<Event> inheritedEvent(std::uint32_t handleValue);
 
 }  // namespace vorn::platform

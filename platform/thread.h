@@ -16,7 +16,8 @@ class Thread : public Waitable {
  public:
   // QueueUserAPC: `call` runs on this thread during one of its alertable
   // waits (wait.h), after the calls queued before it. false, with the last
-  // error set, when it cannot be queued (the thread has ended).
+  // error set, when it cannot be queued (kErrorGenFailure: the thread has
+  // ended; calls still queued when it ends are dropped).
   virtual bool queueCall(std::function<void()> call) = 0;
 };
 

@@ -3,7 +3,9 @@
 //
 // A thread's alertable wait is where its queued calls (thread.h) and the
 // completion routines of the timers it armed (waitable_timer.h) run: they run
-// first, on the waiting thread, and the wait then returns kWaitIoCompletion.
+// first, on the waiting thread, and the wait then returns kWaitIoCompletion
+// (on POSIX also when an object is signalled as well; that object stays
+// signalled: an auto-reset event is reset only by the wait that returns it).
 #pragma once
 
 #include <cstddef>

@@ -21,7 +21,8 @@ class WaitableTimer {
   // scale (clock.h). When it is due, `routine` runs on the thread that called
   // set, during one of that thread's alertable waits (wait.h). Arming again
   // replaces the earlier time and routine. false with the last error set
-  // (kErrorInvalidParameter for a due time that is not relative).
+  // (kErrorInvalidParameter for a due time that is not relative; 0 is due
+  // at once).
   virtual bool set(std::int64_t dueTime, std::function<void()> routine) = 0;
 
   // CancelWaitableTimer: the routine does not run unless it was already

@@ -4,8 +4,10 @@
 
 namespace vorn::platform::posix {
 
-// Implemented by every POSIX platform object that can be waited for or
-// watched (sockets, listeners, events, processes, threads).
+// Implemented by the POSIX platform objects that an event loop watches
+// (sockets, listeners). Objects that can be waited for (events, processes,
+// threads) give their shared wait state instead (waitable_object.h), which
+// keeps the descriptor open while a wait or a loop holds it.
 class HasDescriptor {
  public:
   // The descriptor to poll for readability; the object keeps owning it.

@@ -1,0 +1,13 @@
+# POSIX implementation of the services the print service stands on: threads,
+# locks, events, waits, waitable timers, queued calls and child processes.
+target_sources(vorn_platform PRIVATE
+  posix/alertable_state.cpp
+  posix/child_process.cpp
+  posix/event.cpp
+  posix/lock.cpp
+  posix/process_handle.cpp
+  posix/program_search.cpp
+  posix/thread.cpp
+  posix/wait.cpp
+  posix/waitable_timer.cpp
+)
