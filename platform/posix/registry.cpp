@@ -5,7 +5,7 @@
 #include "platform/error.h"
 #include "platform/posix/reg_file.h"
 #include "platform/posix/unique_fd.h"
-#include "platform/root.h"
+#include "platform/posix/root.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -16,7 +16,8 @@
 #include "platform/posix/print/file_output.h"
 #include "platform/posix/print/job_counter.h"
 #include "platform/posix/print/paper.h"
-#include "platform/root.h"
+#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/posix/root.h"
 
 namespace vorn::platform {
 namespace {
@@ -61,13 +62,12 @@ std::string lowerCase(std::string_view text) {
 // Documents of a built-in printer: numbered from the printer's counter under
 // the platform root, written into its folder.
 std::unique_ptr<posix::PdfOutput> openBuiltinOutput(const PrinterDescription& printer, std::string_view docName) {
-  std::filesystem::path counter;
-  try {
-    counter = rootFolder("printers") / (posix::fileNameComponent(lowerCase(printer.name)) + ".job");
-  } catch (const std::filesystem::filesystem_error& e) {
-    setLastError(e.code().value() != 0 ? win32FromErrno(e.code().value()) : kErrorPathNotFound);
+  std::filesystem::path folder;
+  if (const std::uint32_t error = rootFolder("printers", folder)) {
+    setLastError(error);
     return nullptr;
   }
+  const std::filesystem::path counter = folder / (posix::fileNameComponent(lowerCase(printer.name)) + ".job");
   std::uint32_t jobNumber = 0;
   if (posix::takeJobNumber(counter, jobNumber) != kErrorSuccess) return nullptr;
   return posix::openFolderOutput(printer.outputFolder, jobNumber, docName);
@@ -127,7 +127,7 @@ std::unique_ptr<PrinterSystem> createPrinterSystem(Registry& registry) {
   });
 }
 
-std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& settings) {
+std::unique_ptr<PrinterSystem> posix::createPdfPrinterSystem(const PdfPrinterSettings& settings) {
   PrinterDescription printer;
   printer.kind = posix::PrinterKind::builtinPdf;
   printer.name = settings.name;
