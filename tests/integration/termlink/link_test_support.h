@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 #include "platform/event_loop.h"
 #include "platform/socket.h"
 #include "termlink/term_link.h"
