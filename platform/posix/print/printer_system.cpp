@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 
+#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/print/builtin_printers.h"
@@ -53,12 +54,6 @@ class PosixPrinterHandle final : public PrinterHandle {
   PrinterDescription printer_;
 };
 
-std::string lowerCase(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
-
 // Documents of a built-in printer: numbered from the printer's counter under
 // the platform root, written into its folder.
 std::unique_ptr<posix::PdfOutput> openBuiltinOutput(const PrinterDescription& printer, std::string_view docName) {
@@ -67,7 +62,7 @@ std::unique_ptr<posix::PdfOutput> openBuiltinOutput(const PrinterDescription& pr
     setLastError(error);
     return nullptr;
   }
-  const std::filesystem::path counter = folder / (posix::fileNameComponent(lowerCase(printer.name)) + ".job");
+  const std::filesystem::path counter = folder / (posix::fileNameComponent(ansiLowerCase(printer.name)) + ".job");
   std::uint32_t jobNumber = 0;
   if (posix::takeJobNumber(counter, jobNumber) != kErrorSuccess) return nullptr;
   return posix::openFolderOutput(printer.outputFolder, jobNumber, docName);
@@ -137,7 +132,7 @@ std::unique_ptr<PrinterSystem> posix::createPdfPrinterSystem(const PdfPrinterSet
   printer.duplexSupported = settings.duplex;
   printer.outputFolder = posix::hostPath(settings.outputFolder);
   return std::make_unique<PosixPrinterSystem>([printer](std::string_view name) -> std::optional<PrinterDescription> {
-    if (lowerCase(name) != lowerCase(printer.name)) return std::nullopt;
+    if (!equalsIgnoringCase(name, printer.name)) return std::nullopt;
     return printer;
   });
 }
