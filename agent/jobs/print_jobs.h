@@ -40,8 +40,6 @@ class PrintJobs final : public JobSink {
   bool jobOpen() const override { return jobOpen_; }
   void setReportName(std::string reportName) override { reportName_ = std::move(reportName); }
   void setOutputFileName(std::string fileName) override { outputFileName_ = std::move(fileName); }
-  const std::string& reportName() const { return reportName_; }
-  const std::string& outputFileName() const { return outputFileName_; }
   std::string documentName() const;
 
   // Each of these is an agent entry point: an exception escaping it ends

@@ -42,7 +42,6 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
   }
 
   EXPECT_FALSE(jobs.jobOpen());
-  EXPECT_EQ(jobs.reportName(), "Pay_Run");
   EXPECT_EQ(files.content("/spool/Pay_Run-99998.lis"), "older");
   EXPECT_EQ(files.content("/spool/Pay_Run-99999.lis"),
             "\r\nPage 1\r\n^EJECT\r\n   Page 2\r\n");
