@@ -1,12 +1,12 @@
 #include "termlink/term_link.h"
 
 #include <charconv>
-#include <exception>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/ansi_code_page.h"
 #include "platform/socket.h"
 #include "termlink/connect_string.h"
 #include "termlink/frame_codec.h"
@@ -14,6 +14,7 @@
 namespace vorn::termlink {
 namespace {
 
+using platform::equalsIgnoringCase;
 using platform::HRESULT;
 
 constexpr std::size_t kReadChunk = 64 * 1024;
@@ -144,18 +145,13 @@ class TermLink final : public HostLink {
       failLater(kPipeNotFound);
       return;
     }
-    std::uint32_t error = 0;
-    try {
-      error = platform::startLocalConnect(platform::localStreamPath("termlink-" + std::to_string(port)), socket_);
-    } catch (const std::exception&) {
-      error = platform::kErrorPathNotFound;  // the pipe folder cannot be made
-    }
+    const std::uint32_t error = platform::startLocalConnect("termlink-" + std::to_string(port), socket_);
     if (error == 0) {
       watchSocket(platform::kWritable);
       return;
     }
     const bool missing = error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
-                         error == platform::kErrorFilenameExcedRange;
+                         error == platform::kErrorFilenameExcedRange || error == platform::kErrorInvalidName;
     failLater(missing ? kPipeNotFound : networkResult(error));
   }
 
@@ -170,7 +166,7 @@ class TermLink final : public HostLink {
   }
 
   void watchSocket(unsigned interest) {
-    watch_ = loop_.watch(socket_->nativeHandle(), interest, [this](unsigned ready) { onReady(ready); });
+    watch_ = loop_.watch(*socket_, interest, [this](unsigned ready) { onReady(ready); });
   }
 
   void closeSocket() {

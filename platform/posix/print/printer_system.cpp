@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 
+#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/print/builtin_printers.h"
@@ -16,7 +17,8 @@
 #include "platform/posix/print/file_output.h"
 #include "platform/posix/print/job_counter.h"
 #include "platform/posix/print/paper.h"
-#include "platform/root.h"
+#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/posix/root.h"
 
 namespace vorn::platform {
 namespace {
@@ -52,22 +54,15 @@ class PosixPrinterHandle final : public PrinterHandle {
   PrinterDescription printer_;
 };
 
-std::string lowerCase(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
-
 // Documents of a built-in printer: numbered from the printer's counter under
 // the platform root, written into its folder.
 std::unique_ptr<posix::PdfOutput> openBuiltinOutput(const PrinterDescription& printer, std::string_view docName) {
-  std::filesystem::path counter;
-  try {
-    counter = rootFolder("printers") / (posix::fileNameComponent(lowerCase(printer.name)) + ".job");
-  } catch (const std::filesystem::filesystem_error& e) {
-    setLastError(e.code().value() != 0 ? win32FromErrno(e.code().value()) : kErrorPathNotFound);
+  std::filesystem::path folder;
+  if (const std::uint32_t error = rootFolder("printers", folder)) {
+    setLastError(error);
     return nullptr;
   }
+  const std::filesystem::path counter = folder / (posix::fileNameComponent(ansiLowerCase(printer.name)) + ".job");
   std::uint32_t jobNumber = 0;
   if (posix::takeJobNumber(counter, jobNumber) != kErrorSuccess) return nullptr;
   return posix::openFolderOutput(printer.outputFolder, jobNumber, docName);
@@ -127,7 +122,7 @@ std::unique_ptr<PrinterSystem> createPrinterSystem(Registry& registry) {
   });
 }
 
-std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& settings) {
+std::unique_ptr<PrinterSystem> posix::createPdfPrinterSystem(const PdfPrinterSettings& settings) {
   PrinterDescription printer;
   printer.kind = posix::PrinterKind::builtinPdf;
   printer.name = settings.name;
@@ -137,7 +132,7 @@ std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& 
   printer.duplexSupported = settings.duplex;
   printer.outputFolder = posix::hostPath(settings.outputFolder);
   return std::make_unique<PosixPrinterSystem>([printer](std::string_view name) -> std::optional<PrinterDescription> {
-    if (lowerCase(name) != lowerCase(printer.name)) return std::nullopt;
+    if (!equalsIgnoringCase(name, printer.name)) return std::nullopt;
     return printer;
   });
 }
