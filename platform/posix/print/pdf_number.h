@@ -1,7 +1,8 @@
 // Numbers as PDF writes them: integers without a point, others in fixed
-// notation with at most `decimals` decimals (no exponent, which PDF lacks).
+// notation with at most `decimals` (0 to 9) decimals (no exponent, which PDF lacks).
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -13,7 +14,8 @@ namespace vorn::platform::posix {
 inline constexpr int kPdfDecimals = 3;
 
 inline double roundedForPdf(double value, int decimals = kPdfDecimals) {
-  const double scale = std::pow(10.0, decimals);
+  constexpr double kPowersOfTen[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  const double scale = kPowersOfTen[std::clamp(decimals, 0, 9)];
   return std::round(value * scale) / scale;
 }
 
