@@ -1,13 +1,12 @@
 # Helpers for test, benchmark and fuzz targets.
 #
 #   vorn_add_test(<name> SOURCES <files...> LIBS <targets...> [POSIX_ONLY <patterns...>])
-#     A GoogleTest executable whose tests CTest discovers one by one (under an
+#     A GoogleTest executable whose tests CTest discovers one by one; under an
 #     emulator, where each process start is costly, one CTest test runs the
-#     whole program). Tests
-#     matching a POSIX_ONLY pattern (gtest filter syntax) read what only the
-#     POSIX platform shows (a fatal error's message on standard error, where
-#     Windows shows a message box; the event log file) and are left out of
-#     the Windows run.
+#     whole program. Tests matching a POSIX_ONLY pattern (gtest filter syntax)
+#     check what only the POSIX platform shows (a fatal error's message on
+#     standard error, where Windows shows a message box; the event log file;
+#     the message table's gaps) and are left out of the Windows run.
 #   vorn_add_fuzzer(<name> SOURCES <files...> LIBS <targets...>)
 #     A libFuzzer target (only in a VORN_FUZZ build).
 
