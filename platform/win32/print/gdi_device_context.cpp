@@ -24,6 +24,11 @@ bool invalidParameter() {
   return false;
 }
 
+GdiObject invalidBitmap() {
+  ::SetLastError(ERROR_INVALID_PARAMETER);
+  return kNoObject;
+}
+
 class GdiDeviceContext final : public DeviceContext {
  public:
   explicit GdiDeviceContext(HDC dc) : dc_(dc) {}
@@ -81,22 +86,22 @@ class GdiDeviceContext final : public DeviceContext {
 
   GdiObject createDIBitmap(const BitmapInfoHeader& header, std::span<const std::byte> bits,
                            std::span<const std::byte> info) override {
-    const std::optional<DibLayout> layout = dibLayout(header);
-    if (!layout || info.size() < layout->infoSize || bits.size() < layout->bitsSize) {
-      invalidParameter();
-      return kNoObject;
+    // GDI reads the pixels as the information block describes them: its
+    // header sets the bounds, and must be the header the caller read.
+    if (info.size() < BitmapInfoHeader::kSize) return invalidBitmap();
+    const BitmapInfoHeader described = BitmapInfoHeader::fromBytes(info.first<BitmapInfoHeader::kSize>());
+    if (described.width != header.width || described.height != header.height ||
+        described.bitCount != header.bitCount || described.compression != header.compression) {
+      return invalidBitmap();
     }
-    // GDI reads the information block as a BITMAPINFO: give it an aligned copy.
+    const std::optional<DibLayout> layout = dibLayout(described);
+    if (!layout || info.size() < layout->infoSize || bits.size() < layout->bitsSize) return invalidBitmap();
+    // An aligned copy, since GDI reads the block as a BITMAPINFO.
     std::vector<std::uint32_t> aligned((layout->infoSize + 3) / 4);
     std::memcpy(aligned.data(), info.data(), layout->infoSize);
-    BITMAPINFOHEADER fileHeader{};
-    std::memcpy(&fileHeader, aligned.data(), sizeof fileHeader);
-    fileHeader.biWidth = header.width;
-    fileHeader.biHeight = header.height;
-    fileHeader.biBitCount = header.bitCount;
-    fileHeader.biCompression = header.compression;
-    return objectOf(::CreateDIBitmap(dc_, &fileHeader, CBM_INIT, bits.data(),
-                                     reinterpret_cast<const BITMAPINFO*>(aligned.data()), DIB_RGB_COLORS));
+    const auto* bitmapInfo = reinterpret_cast<const BITMAPINFO*>(aligned.data());
+    return objectOf(
+        ::CreateDIBitmap(dc_, &bitmapInfo->bmiHeader, CBM_INIT, bits.data(), bitmapInfo, DIB_RGB_COLORS));
   }
   bool getBitmapSize(GdiObject bitmap, std::int32_t& width, std::int32_t& height) override {
     BITMAP info{};

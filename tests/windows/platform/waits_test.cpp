@@ -51,20 +51,6 @@ TEST(Win32Waits, QueuedCallsWakeTheThreadsAlertableWaitInOrder) {
   EXPECT_FALSE(worker->queueCall([] {}));  // the thread has ended
 }
 
-TEST(Win32Waits, ReportsTheLowestSignalledObjectAndResetsAutoResetEvents) {
-  auto manual = makeEvent(true, false);
-  auto automatic = makeEvent(false, true);
-  Waitable* objects[] = {manual.get(), automatic.get()};
-  EXPECT_EQ(waitForMultipleObjects(objects, 0, false), kWaitObject0 + 1);
-  EXPECT_EQ(waitForMultipleObjects(objects, 0, false), kWaitTimeout);  // reset by the wait
-  ASSERT_TRUE(manual->set());
-  ASSERT_TRUE(automatic->set());
-  EXPECT_EQ(waitForMultipleObjects(objects, 0, false), kWaitObject0);
-  EXPECT_EQ(waitForMultipleObjects(objects, 0, false), kWaitObject0);  // manual stays set
-  ASSERT_TRUE(manual->reset());
-  EXPECT_EQ(waitForMultipleObjects(objects, 0, false), kWaitObject0 + 1);
-}
-
 TEST(Win32Waits, RefusesTooManyObjects) {
   auto event = makeEvent(true, true);
   std::vector<Waitable*> objects(kMaximumWaitObjects + 1, event.get());
