@@ -8,12 +8,12 @@
 namespace vorn::platform::win32 {
 
 inline ServiceStatus fromWin32(const SERVICE_STATUS& s) {
-  return {s.dwServiceType,   s.dwCurrentState,           s.dwControlsAccepted, s.dwWin32ExitCode,
+  return {s.dwServiceType, s.dwCurrentState, s.dwControlsAccepted, s.dwWin32ExitCode,
           s.dwServiceSpecificExitCode, s.dwCheckPoint, s.dwWaitHint};
 }
 
 inline SERVICE_STATUS toWin32(const ServiceStatus& s) {
-  return {s.dwServiceType,   s.dwCurrentState,           s.dwControlsAccepted, s.dwWin32ExitCode,
+  return {s.dwServiceType, s.dwCurrentState, s.dwControlsAccepted, s.dwWin32ExitCode,
           s.dwServiceSpecificExitCode, s.dwCheckPoint, s.dwWaitHint};
 }
 

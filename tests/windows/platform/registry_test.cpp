@@ -3,9 +3,9 @@
 // agent's profile reader.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "agent/diag/agent_event_log.h"
