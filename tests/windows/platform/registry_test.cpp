@@ -10,13 +10,11 @@
 
 #include "agent/diag/agent_event_log.h"
 #include "agent/profile/printer_profile.h"
-#include "agent/render/render_state.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/registry.h"
 #include "platform/wait.h"
-#include "tests/fakes/fake_printer_system.h"
 #include "tests/fakes/recording_event_source.h"
 #include "tests/support/test_support.h"
 
@@ -74,11 +72,9 @@ TEST_F(Win32RegistryTest, ReadsAnImportedProfile) {
 
   fakes::EventRecorder recorder;
   AgentEventLog log(std::make_unique<fakes::RecordingEventSource>(recorder));
-  fakes::FakePrinterSystem printers;
-  RenderState render(printers, platform::systemFileSystem());
   PrinterProfile profile;
   profile.name = "laser1";
-  ASSERT_EQ(ReadPrinterProfile(registry, log, profile, render), 0);
+  ASSERT_EQ(ReadPrinterProfile(registry, log, profile), 0);
   EXPECT_TRUE(recorder.events.empty());
   EXPECT_EQ(profile.Machine, "localhost");
   EXPECT_EQ(profile.printername, "VornPDF");
