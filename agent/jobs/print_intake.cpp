@@ -149,8 +149,8 @@ void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
   std::string report = sanitiseName(trimTrailingBlanks(reportField), settings_.jetform);
 
   if (settings_.printToFile) {
-    // The form becomes part of some names: it is made safe the same way.
-    const std::string fileForm = sanitiseName(form, settings_.jetform);
+    // The form becomes part of some names: only what a file name cannot hold is replaced.
+    const std::string fileForm = fileNameForm(form, settings_.jetform);
     jobs_.setOutputFileName(chooseOutputFileName(settings_, fileForm, report, clock_, files_));
   }
   jobs_.setReportName(std::move(report));
