@@ -203,14 +203,26 @@ TEST_F(PrintJobsTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
   EXPECT_TRUE(events.lines().empty());
 }
 
-TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOfTheSameName) {
-  PrintJobs& job = jobs(targetSettings(OutputTarget::directToDisk));
-  for (const char* text : {"first report, longer", "second"}) {
-    job.jobstart(0);
-    job.jobdata(bytesOf(text), true);
-    job.jobend();
+TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOnlyWhenTheNameHasNoCounter) {
+  for (const std::uint16_t pattern : {2, 3}) {
+    RecordedEventLog log;
+    fakes::FakeFileSystem disk;
+    JobSettings s = targetSettings(OutputTarget::directToDisk);
+    s.ptfOpt = pattern;
+    PrintJobs job(s, printers, disk, render, log.log);
+    job.setOutputFileName("/out/Daily.dat");
+    for (const char* text : {"first report, longer", "second"}) {
+      job.jobstart(0);
+      job.jobdata(bytesOf(text), true);
+      job.jobend();
+    }
+    const bool replaces = pattern == 2;
+    EXPECT_EQ(disk.content("/out/Daily.dat"), replaces ? "second" : "first report, longer") << pattern;
+    EXPECT_EQ(log.lines(), replaces ? Lines{}
+                                    : Lines{"Error opening outfile - VornPrintStart failed|" +
+                                            std::to_string(FileException::accessDenied)})
+        << pattern;
   }
-  EXPECT_EQ(files.content("/out/Daily.dat"), "second");
 }
 
 TEST_F(PrintJobsTest, DirectToDiskOpenFailureReportsTheFileCause) {
