@@ -135,6 +135,10 @@ int render(const RenderOptions& options) {
     return fail("the document could not be completed: " + errorText(platform::lastError()));
   }
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+  if (device.pagesPrinted() == 0) {
+    std::printf("vornrender: no page started in %.3f s: nothing written\n", elapsed.count());
+    return 0;
+  }
   std::printf("vornrender: %d page%s in %.3f s -> %s\n", device.pagesPrinted(), device.pagesPrinted() == 1 ? "" : "s",
               elapsed.count(), options.outputFile ? options.outputFile->c_str() : options.printerName->c_str());
   return 0;
