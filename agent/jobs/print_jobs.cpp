@@ -109,7 +109,12 @@ void PrintJobs::endJob() {
     }
     return;
   }
-  VornPrintEnd(render_);
+  // A document that could not be completed is lost although every message
+  // was acknowledged: the operator must hear of it.
+  if (VornPrintEnd(render_) != 0) {
+    events_.LogErrorCode("Error while printing - VornPrintEnd failed",
+                         static_cast<std::int32_t>(platform::lastError()));
+  }
   deviceContext_.reset();
 }
 

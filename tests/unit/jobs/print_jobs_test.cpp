@@ -153,6 +153,18 @@ TEST_P(RendererTargets, RenderingFailureEndsTheJobAtOnce) {
   EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintData failed|-6"}));
 }
 
+TEST_P(RendererTargets, FailedDocumentEndIsReportedWithTheSystemError) {
+  device->failEvery(Call::EndDoc);
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0);
+  job.jobdata(bytesOf("one\r\n"), true);
+  job.jobend();
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(printers.dcsLive, 0);
+  EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintEnd failed|" +
+                                   std::to_string(platform::kErrorDiskFull)}));
+}
+
 TEST_P(RendererTargets, EmptyBlockLeavesTheJobOpen) {
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
