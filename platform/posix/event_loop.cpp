@@ -166,14 +166,16 @@ class PosixEventLoop final : public EventLoop {
     return static_cast<int>(std::min<decltype(ms)>(ms, std::numeric_limits<int>::max()));
   }
 
-  // Each due timer is removed before its task runs, so the task may start
-  // or cancel timers; one cancelled by an earlier task does not run.
+  // Due timers run in the order they fell due. Each is removed before its
+  // task runs, so the task may start or cancel timers; one cancelled by an
+  // earlier task does not run.
   void runDueTimers() {
     const auto now = Clock::now();
-    std::vector<WatchId> due;
+    std::vector<std::pair<Clock::time_point, WatchId>> due;  // earliest first, then in start order
     for (const auto& [id, timer] : timers_)
-      if (timer.due <= now) due.push_back(id);
-    for (const WatchId id : due) {
+      if (timer.due <= now) due.emplace_back(timer.due, id);
+    std::sort(due.begin(), due.end());
+    for (const auto& [when, id] : due) {
       if (quitting_) return;
       auto it = timers_.find(id);
       if (it == timers_.end()) continue;
