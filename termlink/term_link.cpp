@@ -1,6 +1,5 @@
 #include "termlink/term_link.h"
 
-#include <charconv>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,22 +17,6 @@ using platform::equalsIgnoringCase;
 using platform::HRESULT;
 
 constexpr std::size_t kReadChunk = 64 * 1024;
-
-std::optional<std::int32_t> parseDecimal(std::string_view text) {
-  std::int32_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return value;
-}
-
-bool namesThisMachine(std::string_view server) {
-  if (equalsIgnoringCase(server, "localhost") || server == "127.0.0.1") return true;
-  const std::string host = platform::localHostName();
-  if (host.empty()) return false;
-  if (equalsIgnoringCase(server, host)) return true;
-  const std::string_view shortName = std::string_view(host).substr(0, host.find('.'));
-  return equalsIgnoringCase(server, shortName);
-}
 
 class TermLink final : public HostLink {
  public:
