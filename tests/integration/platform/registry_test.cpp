@@ -188,20 +188,20 @@ std::string machineOf(std::string_view profile) {
 
 TEST(RegistryFile, ALargeFileIsParsedOncePerVersionAndAnEditIsSeen) {
   test::TempRoot root;
-  const std::string text = largeRegistry(24000, '1');
-  ASSERT_GT(text.size(), std::size_t{5} << 20);
+  const std::string text = largeRegistry(6000, '1');
+  ASSERT_GT(text.size(), std::size_t{1} << 20);
   test::writeRegistry(root.path(), text);
   const auto registryFile = root.path() / "registry.reg";
   // Written well before it is read, so its first version is settled.
   std::filesystem::last_write_time(registryFile, std::filesystem::last_write_time(registryFile) - std::chrono::seconds(10));
 
   const std::uint64_t parsesBefore = posix::registryParseCount();
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(machineOf("p" + std::to_string(i * 7)), "host1");
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(machineOf("p" + std::to_string(i * 5)), "host1");
   EXPECT_EQ(posix::registryParseCount() - parsesBefore, 1u);
 
   // The same size in the same file: the modification time tells.
-  test::writeRegistry(root.path(), largeRegistry(24000, '2'));
-  EXPECT_EQ(machineOf("p23999"), "host2");
+  test::writeRegistry(root.path(), largeRegistry(6000, '2'));
+  EXPECT_EQ(machineOf("p5999"), "host2");
   EXPECT_EQ(posix::registryParseCount() - parsesBefore, 2u);
 }
 
