@@ -72,6 +72,12 @@ int CairoDeviceContext::endDoc() {
     return kSpError;
   }
   if (pageOpen_) endPage();
+  if (!pageStartedInDoc_) {
+    // A document that never started a page produces nothing: no file, and
+    // the spooler job is cancelled rather than printed as a blank sheet.
+    abandonDocument();
+    return 1;
+  }
   const bool drawn = document_->finish(pageLayout()) && !outputFailed_;
   document_.reset();
   if (!drawn) {
