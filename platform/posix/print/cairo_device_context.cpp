@@ -78,7 +78,7 @@ int CairoDeviceContext::endDoc() {
     abandonDocument();
     return 1;
   }
-  const bool drawn = document_->finish(pageLayout()) && !outputFailed_;
+  const bool drawn = document_->finish() && !outputFailed_;
   document_.reset();
   if (!drawn) {
     const std::uint32_t error = lastError();

@@ -49,12 +49,8 @@ void PdfDocument::endPage() {
   writer_.flush();  // a spooler receives each page as it is done
 }
 
-bool PdfDocument::finish(const PdfPageLayout& blankLayout) {
+bool PdfDocument::finish() {
   if (page_) endPage();
-  if (pages_.empty()) {
-    startPage(blankLayout);
-    endPage();
-  }
   if (!fonts_.finish()) fontsFailed_ = true;
   std::string kids = "<</Type/Pages/Kids[";
   for (const int page : pages_) kids += std::to_string(page) + " 0 R ";

@@ -24,9 +24,9 @@ class PdfDocument {
   PdfPage& startPage(const PdfPageLayout& layout);
   // Writes the open page out.
   void endPage();
-  // Completes the file (a document without pages gets one blank page of
-  // `blankLayout`); false when anything could not be written.
-  bool finish(const PdfPageLayout& blankLayout);
+  // Completes the file; false when anything could not be written. The
+  // device finishes only documents that have pages: an empty one is dropped.
+  bool finish();
 
   // Whether something could not be written so far.
   bool failed() const { return writer_.failed() || fontsFailed_; }
