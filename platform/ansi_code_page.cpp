@@ -1,5 +1,6 @@
 #include "platform/ansi_code_page.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vorn::platform {
@@ -106,19 +107,53 @@ std::string ansiFromUtf8(std::string_view utf8) {
   return out;
 }
 
+std::uint8_t ansiUpper(std::uint8_t b) {
+  if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) return static_cast<std::uint8_t>(b - 0x20);
+  switch (b) {
+    case 0x9A: return 0x8A;  // š
+    case 0x9C: return 0x8C;  // œ
+    case 0x9E: return 0x8E;  // ž
+    case 0xFF: return 0x9F;  // ÿ
+    default: return b;
+  }
+}
+
+std::uint8_t ansiLower(std::uint8_t b) {
+  if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) return static_cast<std::uint8_t>(b + 0x20);
+  switch (b) {
+    case 0x8A: return 0x9A;  // Š
+    case 0x8C: return 0x9C;  // Œ
+    case 0x8E: return 0x9E;  // Ž
+    case 0x9F: return 0xFF;  // Ÿ
+    default: return b;
+  }
+}
+
+std::string ansiUpperCase(std::string_view ansi) {
+  std::string out(ansi);
+  for (char& c : out) c = static_cast<char>(ansiUpper(static_cast<std::uint8_t>(c)));
+  return out;
+}
+
 std::string ansiLowerCase(std::string_view ansi) {
   std::string out(ansi);
-  for (char& c : out) {
-    const auto b = static_cast<std::uint8_t>(c);
-    if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) {
-      c = static_cast<char>(b + 0x20);
-    } else if (b == 0x8A || b == 0x8C || b == 0x8E) {
-      c = static_cast<char>(b + 0x10);
-    } else if (b == 0x9F) {
-      c = static_cast<char>(0xFF);
-    }
-  }
+  for (char& c : out) c = static_cast<char>(ansiLower(static_cast<std::uint8_t>(c)));
   return out;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return compareIgnoringCase(a, b) == 0;
+}
+
+int compareIgnoringCase(std::string_view a, std::string_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const char32_t x = unicodeFromAnsi(ansiUpper(static_cast<std::uint8_t>(a[i])));
+    const char32_t y = unicodeFromAnsi(ansiUpper(static_cast<std::uint8_t>(b[i])));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
 }
 
 }  // namespace vorn::platform

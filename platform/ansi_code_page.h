@@ -35,8 +35,22 @@ std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos);
 // Whether `text` is well-formed UTF-8 throughout.
 bool isValidUtf8(std::string_view text);
 
-// Lower-cases Windows-1252 text as the system's locale does (ASCII letters,
-// accented capitals, and Š Œ Ž Ÿ).
+// One Windows-1252 byte in upper or lower case as the system's locale maps it
+// (CharUpperA / CharLowerA): ASCII letters, the accented letters, Š Œ Ž Ÿ.
+// ß and µ have no single-byte capital and stay as they are.
+std::uint8_t ansiUpper(std::uint8_t byte);
+std::uint8_t ansiLower(std::uint8_t byte);
+
+// Windows-1252 text in upper or lower case, byte by byte.
+std::string ansiUpperCase(std::string_view ansi);
 std::string ansiLowerCase(std::string_view ansi);
+
+// Whether two Windows-1252 texts are equal without regard to case.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+// Orders two Windows-1252 texts without regard to case, as Windows orders
+// names (an environment block, a registry key's subkeys): by the Unicode code
+// points of their upper-cased characters, a prefix first. Negative, 0 or positive.
+int compareIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace vorn::platform

@@ -1,18 +1,10 @@
 #include "termlink/connect_string.h"
 
+#include "platform/ansi_code_page.h"
+
 namespace vorn::termlink {
-namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  return true;
-}
+using platform::equalsIgnoringCase;
 
 std::optional<ConnectFields> ConnectFields::parse(std::string_view text) {
   ConnectFields result;

@@ -24,7 +24,4 @@ class ConnectFields {
   std::vector<std::pair<std::string, std::string>> fields_;
 };
 
-// Compares two 8-bit texts, ASCII letters without regard to case.
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace vorn::termlink

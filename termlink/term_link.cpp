@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ansi_code_page.h"
 #include "platform/socket.h"
 #include "termlink/connect_string.h"
 #include "termlink/frame_codec.h"
@@ -14,6 +15,7 @@
 namespace vorn::termlink {
 namespace {
 
+using platform::equalsIgnoringCase;
 using platform::HRESULT;
 
 constexpr std::size_t kReadChunk = 64 * 1024;

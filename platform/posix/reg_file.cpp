@@ -22,19 +22,6 @@ constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kMaxKeyDepth = 512;
 constexpr std::size_t kMaxValueNameLength = 16383;
 
-std::uint8_t upperAnsi(std::uint8_t b) {
-  if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) return static_cast<std::uint8_t>(b - 0x20);
-  switch (b) {
-    case 0x9A: return 0x8A;  // š
-    case 0x9C: return 0x8C;  // œ
-    case 0x9E: return 0x8E;  // ž
-    case 0xFF: return 0x9F;  // ÿ
-    default: return b;
-  }
-}
-
-char32_t sortKey(char c) { return unicodeFromAnsi(upperAnsi(static_cast<std::uint8_t>(c))); }
-
 // The Windows-1252 byte of a code point; '?' when the code page lacks it.
 char ansiFromCodePoint(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
@@ -113,11 +100,7 @@ int hexDigit(char c) {
 }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (upperAnsi(static_cast<std::uint8_t>(s[i])) != upperAnsi(static_cast<std::uint8_t>(prefix[i]))) return false;
-  }
-  return true;
+  return s.size() >= prefix.size() && equalsIgnoringCase(s.substr(0, prefix.size()), prefix);
 }
 
 // A fault found while parsing; caught at the top and turned into the result.
@@ -527,15 +510,9 @@ std::string utf16FileFromUtf8(std::string_view utf8) {
 
 }  // namespace
 
-bool RegNameLess::operator()(std::string_view a, std::string_view b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return sortKey(x) < sortKey(y); });
-}
+bool RegNameLess::operator()(std::string_view a, std::string_view b) const { return compareIgnoringCase(a, b) < 0; }
 
-bool regNamesEqual(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return sortKey(x) == sortKey(y); });
-}
+bool regNamesEqual(std::string_view a, std::string_view b) { return equalsIgnoringCase(a, b); }
 
 std::vector<const RegKey*> RegKey::subkeys() const {
   std::vector<const RegKey*> keys;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/registry.h"
 
@@ -23,19 +23,12 @@ struct FakeRegistryValue {
   std::vector<std::uint8_t> data;
 };
 
-inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-    return std::tolower(x) == std::tolower(y);
-  });
-}
+using platform::equalsIgnoringCase;
 
 struct FakeRegistryState {
   struct CaseInsensitiveLess {
     bool operator()(const std::string& a, const std::string& b) const {
-      return std::lexicographical_compare(
-          a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-            return std::tolower(x) < std::tolower(y);
-          });
+      return platform::compareIgnoringCase(a, b) < 0;
     }
   };
   using Values = std::map<std::string, FakeRegistryValue, CaseInsensitiveLess>;

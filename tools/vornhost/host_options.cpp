@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "termlink/connect_string.h"
+#include "platform/ansi_code_page.h"
 
 namespace vorn::vornhost {
 namespace {
@@ -192,7 +192,7 @@ std::optional<HostOptions> ParseHostOptions(std::span<const std::string_view> ar
 }
 
 CodePair ChooseConnectResult(const HostOptions& options, std::string_view user, std::string_view location) {
-  using termlink::equalsIgnoringCase;
+  using platform::equalsIgnoringCase;
   const bool filtered = !options.rejectUsers.empty() || !options.rejectLocations.empty();
   if (!filtered) return options.reject.value_or(CodePair{0, 0});
   for (const auto& name : options.rejectUsers)

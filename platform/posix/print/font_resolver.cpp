@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "platform/ansi_code_page.h"
 
@@ -17,11 +16,6 @@ constexpr std::uint32_t kFamilySwiss = 0x20;
 constexpr std::uint32_t kFamilyModern = 0x30;
 constexpr std::int32_t kDefaultGdiWeight = 400;
 
-std::string lowerCase(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 // The generic family the pitch-and-family byte asks for, or none.
 const char* genericFamily(std::uint32_t pitchAndFamily) {
@@ -57,9 +51,9 @@ double fontconfigWeight(std::int32_t gdiWeight) {
 }
 
 bool isMetricAlias(std::string_view requested, std::string_view family) {
-  const std::string r = lowerCase(requested);
-  const std::string f = lowerCase(family);
-  return std::ranges::any_of(kMetricAliases, [&](const Alias& a) { return a.requested == r && a.family == f; });
+  return std::ranges::any_of(kMetricAliases, [&](const Alias& a) {
+    return equalsIgnoringCase(a.requested, requested) && equalsIgnoringCase(a.family, family);
+  });
 }
 
 FontResolver::FontResolver(std::ostream& log) : log_(log) {}
@@ -67,7 +61,7 @@ FontResolver::FontResolver(std::ostream& log) : log_(log) {}
 std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& request) {
   const int weight = static_cast<int>(fontconfigWeight(request.weight));
   const bool italic = request.italic != 0;
-  Key key{lowerCase(request.faceName), weight, italic, request.pitchAndFamily & 0xF3};
+  Key key{ansiLowerCase(request.faceName), weight, italic, request.pitchAndFamily & 0xF3};
 
   std::lock_guard lock(mutex_);
   if (auto found = faces_.find(key); found != faces_.end()) return found->second;
@@ -97,7 +91,7 @@ std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& req
   for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &familyName) == FcResultMatch; ++i) {
     const std::string name = reinterpret_cast<const char*>(familyName);
     if (i == 0) family = name;
-    if (lowerCase(name) == lowerCase(faceName)) sameFamily = true;
+    if (equalsIgnoringCase(ansiFromUtf8(name), faceName)) sameFamily = true;
   }
 
   auto resolved = std::make_shared<ResolvedFace>();
@@ -105,7 +99,7 @@ std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& req
   if (!resolved->face || cairo_font_face_status(resolved->face.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   resolved->family = family;
 
-  if (!sameFamily && !isMetricAlias(faceName, family) && reported_.insert(lowerCase(faceName)).second) {
+  if (!sameFamily && !isMetricAlias(faceName, family) && reported_.insert(ansiLowerCase(faceName)).second) {
     log_ << "vornprint: font \"" << faceName << "\" is not installed; printing with \"" << family << "\"\n";
     log_.flush();
   }

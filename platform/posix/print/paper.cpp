@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include "platform/ansi_code_page.h"
 
 namespace vorn::platform::posix {
 namespace {
@@ -14,12 +14,6 @@ constexpr std::array<PaperSize, 5> kPapers = {{
     {9, "A4", 210.0, 297.0},
     {11, "A5", 148.0, 210.0},
 }};
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 
+#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/print/builtin_printers.h"
@@ -52,18 +53,12 @@ class PosixPrinterHandle final : public PrinterHandle {
   PrinterDescription printer_;
 };
 
-std::string lowerCase(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
-
 // Documents of a built-in printer: numbered from the printer's counter under
 // the platform root, written into its folder.
 std::unique_ptr<posix::PdfOutput> openBuiltinOutput(const PrinterDescription& printer, std::string_view docName) {
   std::filesystem::path counter;
   try {
-    counter = rootFolder("printers") / (posix::fileNameComponent(lowerCase(printer.name)) + ".job");
+    counter = rootFolder("printers") / (posix::fileNameComponent(ansiLowerCase(printer.name)) + ".job");
   } catch (const std::filesystem::filesystem_error& e) {
     setLastError(e.code().value() != 0 ? win32FromErrno(e.code().value()) : kErrorPathNotFound);
     return nullptr;
@@ -137,7 +132,7 @@ std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& 
   printer.duplexSupported = settings.duplex;
   printer.outputFolder = posix::hostPath(settings.outputFolder);
   return std::make_unique<PosixPrinterSystem>([printer](std::string_view name) -> std::optional<PrinterDescription> {
-    if (lowerCase(name) != lowerCase(printer.name)) return std::nullopt;
+    if (!equalsIgnoringCase(name, printer.name)) return std::nullopt;
     return printer;
   });
 }

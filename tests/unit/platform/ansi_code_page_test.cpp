@@ -54,6 +54,49 @@ TEST(Utf8, AppendsEveryLength) {
 
 TEST(AnsiCodePage, LowerCasesLettersOnly) {
   EXPECT_EQ(ansiLowerCase("ABC xyz 019 /\"\xC9\xD7\x8A\x9F"), "abc xyz 019 /\"\xE9\xD7\x9A\xFF");
+  EXPECT_EQ(ansiUpperCase("abc XYZ 019 /\"\xE9\xF7\x9A\xFF\xDF\xB5"), "ABC XYZ 019 /\"\xC9\xF7\x8A\x9F\xDF\xB5");
+}
+
+// Upper and lower case are each other's inverse on every letter, and a byte
+// that is neither is left alone by both.
+TEST(AnsiCodePage, CaseMappingsAgreeOnEveryByte) {
+  for (int i = 0; i < 256; ++i) {
+    const auto b = static_cast<std::uint8_t>(i);
+    const std::uint8_t upper = ansiUpper(b);
+    const std::uint8_t lower = ansiLower(b);
+    if (upper != b) {
+      EXPECT_EQ(ansiLower(upper), b) << i;
+    }
+    if (lower != b) {
+      EXPECT_EQ(ansiUpper(lower), b) << i;
+    }
+    EXPECT_EQ(ansiUpper(upper), upper) << i;
+    EXPECT_EQ(ansiLower(lower), lower) << i;
+  }
+}
+
+TEST(AnsiCodePage, ComparesWithoutRegardToCaseInWindowsNameOrder) {
+  const struct {
+    std::string_view a, b;
+    int sign;
+  } cases[] = {
+      {"PATH", "path", 0},
+      {"\xC9" "t\xE9", "\xE9" "T\xC9", 0},   // accented letters fold too
+      {"\x8A" "a", "\x9A" "A", 0},             // Š š
+      {"", "", 0},
+      {"a", "B", -1},
+      {"Path", "PATHEXT", -1},                // a prefix sorts first
+      {"a", "_", -1},                         // upper-cased: 'A' (0x41) before '_' (0x5F)
+      {"\xFF", "\x80", -1},                   // by code point: Ÿ U+0178 before € U+20AC
+      {"z", "\xE0", -1},                      // Z before À
+  };
+  for (const auto& c : cases) {
+    const int forward = compareIgnoringCase(c.a, c.b);
+    const int backward = compareIgnoringCase(c.b, c.a);
+    EXPECT_EQ((forward > 0) - (forward < 0), c.sign) << c.a << " / " << c.b;
+    EXPECT_EQ((backward > 0) - (backward < 0), -c.sign) << c.a << " / " << c.b;
+    EXPECT_EQ(equalsIgnoringCase(c.a, c.b), c.sign == 0) << c.a << " / " << c.b;
+  }
 }
 
 }  // namespace
