@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/lock.h"
+#include "platform/thread.h"
 #include "service/service_event_log.h"
 #include "service/service_services.h"
 #include "service/service_status.h"
@@ -35,13 +37,15 @@ class PrintService {
   ServiceEventLog log;
   ServiceStatus status;
   StopState stop;
-  // TableLock: guards the table, the wait list, the watchdog's handle and
+  // TableLock: guards the table, the wait list, the threads' handles and
   // changes of the stop state. Every agent start happens with it held. No
   // fatal stop is raised while it is held.
   platform::CriticalSection tableLock;
   SubserviceTable table;
   WaitList waitList;
   WatchdogHandle watchdog;
+  // The thread that runs the stop sequence of a stop or shutdown control.
+  std::unique_ptr<platform::Thread> shutdownThread;
 };
 
 }  // namespace vorn

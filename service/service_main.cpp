@@ -1,6 +1,7 @@
 #include "service/service_main.h"
 
 #include <memory>
+#include <mutex>
 
 #include "common/service_identity.h"
 #include "platform/error.h"
@@ -53,10 +54,15 @@ void ServiceControlHandler(PrintService& service, std::uint32_t control) {
         return true;  // a later control reports the status again
       });
       if (!began) return;
-      // The handler does not wait: the thread runs on, its handle is closed at once.
+      // The handler does not wait for the sequence. Only the first control
+      // gets here, so there is one such thread.
       std::unique_ptr<platform::Thread> thread;
-      if (platform::createThread([&service, control] { StopSequence(service, control); }, thread))
+      if (platform::createThread([&service, control] { StopSequence(service, control); }, thread)) {
         service.log.ReportLastError("can't create shutdown thread");
+        return;
+      }
+      std::lock_guard lock(service.tableLock);
+      service.shutdownThread = std::move(thread);
       return;
     }
     case platform::kServiceControlInterrogate:
