@@ -8,101 +8,64 @@
 namespace vorn {
 namespace {
 
-// A block of `size` bytes holding `strings`, the final zero and zeros after.
-std::vector<char> blockOf(const std::vector<std::string>& strings, std::size_t size) {
-  std::vector<char> block(size, '\0');
-  std::size_t position = 0;
-  for (const std::string& entry : strings) {
-    std::copy(entry.begin(), entry.end(), block.begin() + static_cast<std::ptrdiff_t>(position));
-    position += entry.size() + 1;
-  }
-  return block;
-}
+using namespace std::string_literals;
 
-std::vector<std::string> stringsOf(const std::vector<char>& block) {
-  std::vector<std::string> strings;
-  for (std::size_t position = 0; position < block.size() && block[position] != '\0';) {
-    strings.emplace_back(block.data() + position);
-    position += strings.back().size() + 1;
-  }
-  return strings;
-}
+const std::string kVariable = "TerminateMutex=000000003\0"s;
 
-struct SetCase {
-  const char* what;
-  std::vector<std::string> strings;
-  std::size_t size;  // 0: just large enough for the strings and 25 more bytes
-  int expected;
-  std::vector<std::string> after;  // empty: unchanged
-};
+// The block's bytes up to and with its final zero.
+std::string used(const std::vector<char>& block) {
+  const std::string bytes(block.begin(), block.end());
+  const auto end = bytes.find("\0\0"s);
+  return end == std::string::npos ? bytes : bytes.substr(0, end + 2);
+}
 
 TEST(SetEnvironmentBlockVariable, PlacesReplacesAndRefusesAtTheLimits) {
-  const std::string tm = "TerminateMutex=000000003";
-  const std::vector<SetCase> cases = {
-      {"ordered by name without regard to case, '_' after the letters",
-       {"ALLUSERSPROFILE=x", "temp=/tmp", "TMP=/tmp", "zeta=1", "_x=2"}, 0, 0,
-       {"ALLUSERSPROFILE=x", "temp=/tmp", tm, "TMP=/tmp", "zeta=1", "_x=2"}},
-      {"first", {"z=1"}, 0, 0, {tm, "z=1"}},
-      {"last", {"A=1"}, 0, 0, {"A=1", tm}},
-      {"into an empty block", {}, 0, 0, {tm}},
-      {"a variable of the same name in any case is replaced, not doubled",
-       {"A=1", "TERMINATEMUTEX=7", "Z=2"}, 0, 0, {"A=1", tm, "Z=2"}},
-      // "A=1\0" 4 bytes + 25 for the new string + the final zero.
-      {"exactly full", {"A=1"}, 4 + 25 + 1, 0, {"A=1", tm}},
-      {"one byte short", {"A=1"}, 4 + 25, -1, {}},
-      {"no final zero within the block", {"A=1", "BBBBBBBB"}, 13, -1, {}},
+  struct Case {
+    const char* what;
+    std::string block;  // its whole size
+    int expected;
+    std::string after;  // used part; empty: unchanged
   };
-  for (const SetCase& c : cases) {
+  const std::string room(25, '\0');
+  const std::vector<Case> cases = {
+      {"by name without regard to case, '_' after the letters", "ALLUSERS=x\0temp=1\0TMP=2\0zeta=3\0_x=4\0\0"s + room,
+       0, "ALLUSERS=x\0temp=1\0"s + kVariable + "TMP=2\0zeta=3\0_x=4\0\0"s},
+      {"first", "z=1\0\0"s + room, 0, kVariable + "z=1\0\0"s},
+      {"last", "A=1\0\0"s + room, 0, "A=1\0"s + kVariable + "\0"s},
+      {"into an empty block", "\0"s + room, 0, kVariable + "\0"s},
+      {"one of the same name in any case is replaced", "A=1\0TERMINATEMUTEX=7\0Z=2\0\0"s + room, 0,
+       "A=1\0"s + kVariable + "Z=2\0\0"s},
+      {"exactly full", "A=1\0\0"s + room, 0, "A=1\0"s + kVariable + "\0"s},
+      {"one byte short", "A=1\0\0"s + std::string(24, '\0'), -1, ""},
+      {"no final zero within the block", "A=1\0BBBB"s, -1, ""},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::size_t size = c.size;
-    if (size == 0) {
-      size = 1 + 25;
-      for (const auto& entry : c.strings) size += entry.size() + 1;
-    }
-    std::vector<char> block = blockOf(c.strings, size);
-    if (c.size == 13) block.assign({'A', '=', '1', '\0', 'B', 'B', 'B', 'B', 'B', 'B', 'B', 'B', 'B'});
+    std::vector<char> block(c.block.begin(), c.block.end());
     const std::vector<char> before = block;
     EXPECT_EQ(SetEnvironmentBlockVariable(block, "TerminateMutex", "000000003"), c.expected);
     if (c.after.empty()) {
       EXPECT_EQ(block, before);
     } else {
-      EXPECT_EQ(stringsOf(block), c.after);
+      EXPECT_EQ(used(block), c.after);
     }
   }
 }
 
-TEST(CopyEnvironmentBlock, UsesAtMostTheCopyLimit) {
-  struct Case {
-    std::size_t length;  // of one string
-    bool fits;
-  };
-  // The string, its zero and the block's final zero within 24476 bytes.
-  for (const Case c : {Case{kEnvironmentCopyLimit - 2, true}, Case{kEnvironmentCopyLimit - 1, false}}) {
-    SCOPED_TRACE(c.length);
-    std::string source = "V=" + std::string(c.length - 2, 'x');
-    source.push_back('\0');
-    source.push_back('\0');
+TEST(CopyEnvironmentBlock, UsesAtMostTheCopyLimitAndKeepsRoomForTheVariable) {
+  // A string, its zero and the block's final zero within 24476 bytes.
+  for (const std::size_t length : {kEnvironmentCopyLimit - 2, kEnvironmentCopyLimit - 1}) {
+    SCOPED_TRACE(length);
+    const std::string source = "A=1\0"s + "V=" + std::string(length - 6, 'x') + "\0\0"s;
     std::vector<char> block;
-    EXPECT_EQ(CopyEnvironmentBlock(source, block), c.fits);
+    const bool fits = CopyEnvironmentBlock(source, block);
+    EXPECT_EQ(fits, length == kEnvironmentCopyLimit - 2);
     EXPECT_EQ(block.size(), kEnvironmentBlockSize);
-    if (c.fits) {
-      EXPECT_EQ(stringsOf(block), std::vector<std::string>{source.substr(0, c.length)});
+    if (fits) {
+      EXPECT_EQ(used(block), source);
+      EXPECT_EQ(SetEnvironmentBlockVariable(block, "TerminateMutex", "000000003"), 0);
     }
   }
-
-  // Several strings; the copy keeps their order and leaves room for TerminateMutex.
-  const std::string two("A=1\0b=2\0\0", 9);
-  std::vector<char> block;
-  ASSERT_TRUE(CopyEnvironmentBlock(two, block));
-  EXPECT_EQ(stringsOf(block), (std::vector<std::string>{"A=1", "b=2"}));
-  EXPECT_EQ(SetEnvironmentBlockVariable(block, "TerminateMutex", "000000003"), 0);
-
-  // A full copy still takes the variable: the 100 bytes kept free hold it.
-  std::string full = "V=" + std::string(kEnvironmentCopyLimit - 4, 'x');
-  full.append(2, '\0');
-  ASSERT_TRUE(CopyEnvironmentBlock(full, block));
-  EXPECT_EQ(SetEnvironmentBlockVariable(block, "TerminateMutex", "000000003"), 0);
-  EXPECT_EQ(stringsOf(block).size(), 2u);
 }
 
 }  // namespace
