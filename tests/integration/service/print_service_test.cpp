@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <mutex>
 #include <regex>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "platform/service_control.h"
 #include "service/agent_launcher.h"
+#include "service/environment_block.h"
 #include "service/service_main.h"
 #include "service/service_startup.h"
 #include "service/stop_sequence.h"
@@ -123,7 +125,7 @@ TEST(PrintServiceStop, StopDuringStartUpLaunchesNothingMoreAndNeverReportsRunnin
   EXPECT_EQ(h.countEvents("shutting down | "), 1);
 }
 
-TEST(PrintServiceStop, SecondStopAndShutdownDuringAStopOnlyReportAgain) {
+TEST(PrintServiceStop, LaterControlsAndAFatalStopDuringAStopRunNoSecondSequence) {
   ServiceHarness h;
   h.writeProfiles(threeHostedProfiles(h));
   h.start();
@@ -134,12 +136,17 @@ TEST(PrintServiceStop, SecondStopAndShutdownDuringAStopOnlyReportAgain) {
     if (ms != 10000) return;  // the grace period
     h.dispatcher.control(platform::kServiceControlStop);
     h.dispatcher.control(platform::kServiceControlShutdown);
+    FatalStop(h.service(), "QueueUserAPC failed");  // records its code, returns
   };
   h.dispatcher.control(platform::kServiceControlStop);
   ASSERT_TRUE(h.waitForStopped());
   const auto lines = summary(h.dispatcher.reports());
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "3 cp1 wh10000 exit0"), 3);  // signalled, then twice again
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l[0] == '1'; }), 1);
+  EXPECT_EQ(lines.back().substr(0, 2), "1 ");
+  EXPECT_EQ(h.dispatcher.reports().back().dwWin32ExitCode, 1u);
+  EXPECT_EQ(h.service().exitCode(), 1u);
+  EXPECT_TRUE(h.endCodes().empty());  // the running sequence ends the process
   EXPECT_TRUE(allGone(h, pids));
   EXPECT_EQ(h.countEvents("shutting down | "), 1);
 }
@@ -219,6 +226,18 @@ TEST(PrintServiceLauncher, MissingAgentProgramAndAFullTable) {
   }
 }
 
+TEST(PrintServiceLauncher, EnvironmentTooLargeForTheAgentsBlock) {
+  ServiceHarness h;
+  h.writeProfiles({{"A"}});
+  ::setenv("VORN_TEST_LARGE", std::string(kEnvironmentCopyLimit, 'x').c_str(), 1);
+  h.start();
+  ASSERT_TRUE(h.dispatcher.waitForState(kRunning));
+  h.joinMain();
+  ::unsetenv("VORN_TEST_LARGE");
+  EXPECT_EQ(h.countEvents("Init error, failed to create:\nA | 10"), 1);
+  EXPECT_TRUE(agentProcesses(h.root(), ::getpid()).empty());
+}
+
 TEST(PrintServiceWatchdog, RetryEventsOutsideTheQuietPeriodOnly) {
   ServiceHarness h;
   h.writeProfiles({{"Q"}});  // an agent that ends at its start-up, again and again
@@ -256,6 +275,14 @@ TEST(PrintServiceWatchdog, RetryEventsOutsideTheQuietPeriodOnly) {
   RestartTimerRoutine(h.service(), 0, 999);
   EXPECT_EQ(h.countEvents("ohno bad timer restart, param= | 64"), 1);
   EXPECT_EQ(h.countEvents("ohno bad timer restart, param= | 0"), 1);
+
+  // A stop cancels the restart: no agent starts after it.
+  h.dispatcher.control(platform::kServiceControlStop);
+  ASSERT_TRUE(h.waitForStopped());
+  const int afterStop = h.agentEventCount();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // five restart delays
+  EXPECT_EQ(h.agentEventCount(), afterStop);
+  EXPECT_TRUE(agentProcesses(h.root(), ::getpid()).empty());
 }
 
 }  // namespace
