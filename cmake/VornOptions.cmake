@@ -1,10 +1,10 @@
-# Build options shared by every target: warnings as errors, sanitizers, fuzzing.
+# Build options shared by every target: sanitizers, fuzzing. Warnings are
+# errors through the presets (CMakePresets.json, "warnings").
 option(VORN_BUILD_TESTS "Build the test suite" ON)
 option(VORN_BUILD_BENCH "Build the benchmarks" ON)
 option(VORN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(VORN_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 
-add_compile_options(-Wall -Wextra -Werror)
 # GCC 12 at -O3 reports -Wrestrict wrongly inside std::string concatenation
 # (a known libstdc++/GCC false positive), which would break Release builds.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)

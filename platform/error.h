@@ -2,7 +2,8 @@
 // Stands for: GetLastError, SetLastError, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM).
 //
 // The system's error code space is Win32's on every platform: the POSIX layer
-// maps errno values into it, so events and messages read the same everywhere.
+// maps errno values into it (platform/posix/errno_codes.h), so events and
+// messages read the same everywhere.
 // Constants use k-names because the Win32 headers define the ERROR_* names as macros.
 #pragma once
 
@@ -132,17 +133,6 @@ constexpr HRESULT hresultFromWin32(std::uint32_t code) {
 // The calling thread's last error (GetLastError / SetLastError).
 std::uint32_t lastError();
 void setLastError(std::uint32_t code);
-
-// Maps an errno value to the Win32 code that stands for it; codes without a
-// counterpart map to ERROR_INVALID_FUNCTION (1), never to 0 for a non-zero errno.
-std::uint32_t win32FromErrno(int errnoValue);
-
-// Maps an errno value from a socket call to its Winsock code (10035, 10061 …);
-// codes without a counterpart map to WSAEINVAL (10022), 0 stays 0.
-std::uint32_t winsockFromErrno(int errnoValue);
-
-// Sets the last error from errno and returns it: the usual tail of a failed POSIX call.
-std::uint32_t setLastErrorFromErrno();
 
 // The system's English message text for a code, as FormatMessageA(FROM_SYSTEM)
 // gives it: ending in "\r\n", or empty when the system has no text for the code.

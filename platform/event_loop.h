@@ -1,7 +1,9 @@
-// The agent's message loop: one thread, woken by its sockets, by posted tasks
-// and by a termination request from outside.
-// Stands for: the framework's message loop, PostMessageA, PostQuitMessage,
-// and socket readiness notifications (WSAEventSelect) on Windows.
+// The agent's message loop: one thread, woken by the platform objects it
+// watches (the host link's stream socket, a listener), by posted tasks and by
+// a termination request from outside.
+// Stands for: the framework's message loop on a hidden window (GetMessage,
+// DispatchMessage), PostMessageA, PostQuitMessage, socket notifications
+// (WSAAsyncSelect) and, for pipes, MsgWaitForMultipleObjectsEx.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +12,8 @@
 
 namespace vorn::platform {
 
-#ifdef _WIN32
-using NativeSocket = std::uintptr_t;
-#else
-using NativeSocket = int;
-#endif
+class StreamListener;
+class StreamSocket;
 
 inline constexpr unsigned kReadable = 1;
 inline constexpr unsigned kWritable = 2;
@@ -28,19 +27,23 @@ class EventLoop {
   virtual ~EventLoop() = default;
 
   // Queues a task that runs on the loop's thread after the current one returns
-  // (PostMessage). Safe to call from any thread and from signal-free contexts.
+  // (PostMessage). Safe to call from any thread.
   virtual void post(Task task) = 0;
 
   // Calls `handler` on the loop's thread whenever `socket` is ready for the
   // interest given (kReadable, kWritable or both); errors and hang-ups are
-  // reported as readable. Returns an id for modify/unwatch.
-  virtual WatchId watch(NativeSocket socket, unsigned interest, ReadyHandler handler) = 0;
+  // reported as readable. The socket must stay alive until it is unwatched.
+  // Returns an id for modify/unwatch.
+  virtual WatchId watch(StreamSocket& socket, unsigned interest, ReadyHandler handler) = 0;
+  // Calls `handler` with kReadable whenever a connection waits on `listener`.
+  virtual WatchId watch(StreamListener& listener, ReadyHandler handler) = 0;
   virtual void modify(WatchId id, unsigned interest) = 0;
   // Safe to call from inside the watch's own handler.
   virtual void unwatch(WatchId id) = 0;
 
   // What to run when the process is asked to end from outside (SIGTERM or
-  // SIGINT on POSIX): it runs on the loop's thread like a posted task.
+  // SIGINT on POSIX, WM_CLOSE/WM_ENDSESSION on Windows): it runs on the
+  // loop's thread like a posted task.
   virtual void onTerminationRequest(Task task) = 0;
 
   // Ends run() with `exitCode` once the current task returns (PostQuitMessage).

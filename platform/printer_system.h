@@ -48,17 +48,4 @@ class PrinterSystem {
 // first, then the print spooler's queues.
 std::unique_ptr<PrinterSystem> createPrinterSystem(Registry& registry);
 
-// One PDF printer that no configuration names: for tools that render
-// straight to PDF. Documents without an output file go to `outputFolder`
-// like a built-in printer's.
-struct PdfPrinterSettings {
-  std::string name = "PDF";
-  int resolution = 600;       // dots per inch
-  std::string paper = "A4";   // "A4" or "Letter"
-  int marginThousandths = 0;  // unprintable border on every side, 1/1000 inch
-  bool duplex = false;
-  std::string outputFolder;
-};
-std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& settings);
-
 }  // namespace vorn::platform

@@ -1,6 +1,7 @@
-// Non-blocking stream sockets: TCP and local (same-machine) stream sockets.
+// Non-blocking stream sockets: TCP and local (same-machine) stream endpoints.
 // Stands for: Winsock (getaddrinfo, socket, connect, send, recv, listen,
-// accept, select) and, for local sockets, a named pipe in byte mode.
+// accept, select) and, for local endpoints, a byte-mode named pipe
+// \\.\pipe\<name> (CreateNamedPipeA, ConnectNamedPipe, CreateFileA).
 //
 // Results are Winsock error codes (0 on success, kWsaEWouldBlock when the
 // operation would have to wait), so that a caller reports the same codes on
@@ -10,7 +11,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
@@ -34,9 +34,6 @@ class StreamSocket {
  public:
   virtual ~StreamSocket() = default;
 
-  // For EventLoop::watch and waitReady.
-  virtual NativeSocket nativeHandle() const = 0;
-
   // Outcome of a connect started without waiting: 0 when connected,
   // kWsaEWouldBlock while still under way, otherwise the Winsock code of the
   // failure (SO_ERROR).
@@ -50,21 +47,21 @@ class StreamSocket {
   virtual std::uint32_t send(std::span<const std::uint8_t> data, std::size_t& sent) = 0;
 };
 
-// A listening socket; destroying it closes it (and removes a local socket's file).
+// A listening endpoint; destroying it closes it (and a local endpoint's name
+// becomes free again).
 class StreamListener {
  public:
   virtual ~StreamListener() = default;
-
-  virtual NativeSocket nativeHandle() const = 0;
 
   // Takes one waiting connection (non-blocking itself); kWsaEWouldBlock when
   // none is waiting.
   virtual std::uint32_t accept(std::unique_ptr<StreamSocket>& peer) = 0;
 
-  // Where it listens: "127.0.0.1:5001" or the local socket's path.
+  // Where it listens, for people to read: "127.0.0.1:5001", or where the
+  // platform keeps the local endpoint.
   virtual std::string description() const = 0;
 
-  // The TCP port it listens on (useful after binding port 0); 0 for a local socket.
+  // The TCP port it listens on (useful after binding port 0); 0 for a local endpoint.
   virtual std::uint16_t port() const = 0;
 };
 
@@ -79,30 +76,29 @@ std::uint32_t resolveHost(std::string_view host, std::uint16_t port,
 // writable readiness and read connectStatus().
 std::uint32_t startConnect(const SocketAddress& address, std::unique_ptr<StreamSocket>& socket);
 
-// Starts a connect to a local stream socket at `path` without waiting.
-// kWsaEConnRefused when nothing listens there; kErrorFileNotFound when no
-// socket exists at the path; kErrorFilenameExcedRange when the path is too long.
-std::uint32_t startLocalConnect(const std::filesystem::path& path,
-                                std::unique_ptr<StreamSocket>& socket);
+// Starts a connect to the local stream endpoint called `name` (e.g.
+// "termlink-5001") without waiting. kWsaEConnRefused when nobody listens
+// under the name; kErrorFileNotFound when no such endpoint exists;
+// kErrorInvalidName for a name the platform cannot hold; kErrorPathNotFound
+// or kErrorFilenameExcedRange when the platform cannot reach its endpoints.
+std::uint32_t startLocalConnect(std::string_view name, std::unique_ptr<StreamSocket>& socket);
 
 // Listens for TCP connections on `bindAddress`:`port` (port 0 picks a free one).
 std::uint32_t listenTcp(std::string_view bindAddress, std::uint16_t port,
                         std::unique_ptr<StreamListener>& listener);
 
-// Listens on a local stream socket at `path` (mode 0666, anyone may connect).
-// A stale socket file that nobody listens on is replaced; one with a live
-// listener gives kWsaEAddrInUse.
-std::uint32_t listenLocal(const std::filesystem::path& path,
-                          std::unique_ptr<StreamListener>& listener);
-
-// The local stream socket called `name` in the machine's pipe folder (created
-// on demand): where "\\.\pipe\<name>" would be.
-std::filesystem::path localStreamPath(std::string_view name);
+// Listens on the local stream endpoint called `name`; anyone on the machine
+// may connect. A name left behind by a listener that is gone is taken over;
+// one with a live listener gives kWsaEAddrInUse. Other failures as for
+// startLocalConnect.
+std::uint32_t listenLocal(std::string_view name, std::unique_ptr<StreamListener>& listener);
 
 // Waits until `socket` is ready for `interest` (kReadable, kWritable) or
 // `timeoutMs` passes (negative: no limit). Returns the readiness found, 0 on
 // timeout; errors and hang-ups count as readable.
-unsigned waitReady(NativeSocket socket, unsigned interest, int timeoutMs);
+unsigned waitReady(StreamSocket& socket, unsigned interest, int timeoutMs);
+// Waits until a connection waits on `listener` (kReadable) or `timeoutMs` passes.
+unsigned waitReady(StreamListener& listener, int timeoutMs);
 
 // This machine's host name (gethostname); empty when it cannot be obtained.
 std::string localHostName();

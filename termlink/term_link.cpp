@@ -1,7 +1,6 @@
 #include "termlink/term_link.h"
 
 #include <charconv>
-#include <exception>
 #include <optional>
 #include <string>
 #include <utility>
@@ -146,18 +145,13 @@ class TermLink final : public HostLink {
       failLater(kPipeNotFound);
       return;
     }
-    std::uint32_t error = 0;
-    try {
-      error = platform::startLocalConnect(platform::localStreamPath("termlink-" + std::to_string(port)), socket_);
-    } catch (const std::exception&) {
-      error = platform::kErrorPathNotFound;  // the pipe folder cannot be made
-    }
+    const std::uint32_t error = platform::startLocalConnect("termlink-" + std::to_string(port), socket_);
     if (error == 0) {
       watchSocket(platform::kWritable);
       return;
     }
     const bool missing = error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
-                         error == platform::kErrorFilenameExcedRange;
+                         error == platform::kErrorFilenameExcedRange || error == platform::kErrorInvalidName;
     failLater(missing ? kPipeNotFound : networkResult(error));
   }
 
@@ -172,7 +166,7 @@ class TermLink final : public HostLink {
   }
 
   void watchSocket(unsigned interest) {
-    watch_ = loop_.watch(socket_->nativeHandle(), interest, [this](unsigned ready) { onReady(ready); });
+    watch_ = loop_.watch(*socket_, interest, [this](unsigned ready) { onReady(ready); });
   }
 
   void closeSocket() {

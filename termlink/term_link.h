@@ -15,7 +15,7 @@
 
 #include <memory>
 
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 #include "platform/error.h"
 #include "platform/event_loop.h"
 

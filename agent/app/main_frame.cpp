@@ -1,7 +1,10 @@
 #include "agent/app/main_frame.h"
 
+#include <utility>
+
 #include "agent/app/command_line.h"
 #include "agent/diag/fatal_error.h"
+#include "agent/hostlink/host_events.h"
 #include "agent/jobs/job_settings.h"
 #include "agent/jobs/printer_preparation.h"
 #include "platform/event_log.h"
@@ -11,6 +14,7 @@ namespace {
 
 constexpr std::string_view kUnit = "MainFrm";
 constexpr int kCreateLine = 181;
+constexpr int kTerminateLine = 679;
 
 std::unique_ptr<platform::EventSource> registerEventSource(platform::EventLog& log) {
   return log.registerSource("VORN");  // null when the log cannot be opened: events are then dropped
@@ -28,20 +32,10 @@ CMainFrame::CMainFrame(AgentServices& services, RenderState& render, std::string
                        std::function<void()> postClose)
     : services_(services),
       render_(render),
+      postClose_(std::move(postClose)),
       eventSource(registerEventSource(services.eventLog)),
       profile(profileNamed(ProfileNameFromCommandLine(commandLine))),
-      renderer_(render),
-      handlers_(eventSource, profile.name,
-                HostEventHandlers::Actions{
-                    .postClose = std::move(postClose),
-                    .linkState = [this] { return link_.linkState(); },
-                    .processMessage =
-                        [this](const Variant& message) {
-                          // The link is up only once OnCreate has made the intake.
-                          if (intake_) intake_->ReadMessage(message, link_.linkState(), link_.linkInterface());
-                        },
-                }),
-      link_(services.hostLinks, eventSource, handlers_) {}
+      link_(services.hostLinks, eventSource, *this) {}
 
 CMainFrame::~CMainFrame() {
   render_.deviceMode = nullptr;
@@ -56,7 +50,12 @@ int CMainFrame::OnCreate() {
 }
 
 int CMainFrame::CreateWindowState() {
-  if (ReadPrinterProfile(services_.registry, eventSource, profile, render_) != 0) return -1;
+  if (ReadPrinterProfile(services_.registry, eventSource, profile) != 0) return -1;
+  // The renderer's context: what the engine needs of the profile.
+  render_.printerName = profile.printername;
+  render_.loadDirectory = profile.loadarea;
+  render_.mainTray = profile.MainTray;
+  render_.altTray = profile.AltTray;
 
   const JobSettings settings = jobSettingsFromProfile(profile);
   if (settings.needsPrinter()) {
@@ -65,11 +64,32 @@ int CMainFrame::CreateWindowState() {
     render_.deviceMode = deviceMode.get();
   }
 
-  jobs_ = std::make_unique<PrintJobs>(settings, services_.printers, services_.files, renderer_, eventSource);
-  intake_ = std::make_unique<PrintIntake>(settings, *jobs_, eventSource, services_.clock, services_.files);
-
+  jobs_ = std::make_unique<PrintJobs>(settings, services_.printers, services_.files, render_, eventSource);
   if (link_.SetUp(profile) != 0) return -1;
+  intake_ = std::make_unique<PrintIntake>(settings, *jobs_, link_.linkInterface(), eventSource, services_.clock,
+                                          services_.files);
   return 0;
+}
+
+void CMainFrame::ConnectResult(std::int32_t code, std::int32_t detail) {
+  if (code == 0) return;
+  LogAttachRejection(eventSource, profile.name, code, detail);
+  postClose_();
+}
+
+void CMainFrame::ReadMessage(const Variant& message) {
+  // Connected implies the intake: it is made as soon as the set-up succeeds.
+  if (link_.linkState() != kLinkConnected) return;
+  intake_->ReadMessage(message);
+}
+
+void CMainFrame::PrinterIdle() {}
+
+void CMainFrame::Terminate(std::int32_t reason, std::int32_t detail) {
+  guardEntryPoint(kUnit, kTerminateLine, [&] {
+    LogTermination(eventSource, profile.name, reason, detail);
+    postClose_();
+  });
 }
 
 }  // namespace vorn

@@ -1,7 +1,8 @@
 // The agent's main window: the owner of all of the agent's state (profile,
 // event source, device mode, print job, host link) for the agent's lifetime.
-// It is never shown; it exists to be created (start-up), to receive the host's
-// events, and to be destroyed on a close request.
+// It is never shown; it exists to be created (start-up), to handle the host's
+// events (the sink passes them on to it), and to be destroyed on a close
+// request.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,8 @@
 
 #include "agent/app/agent_services.h"
 #include "agent/diag/agent_event_log.h"
-#include "agent/hostlink/host_events.h"
 #include "agent/hostlink/host_link_connection.h"
-#include "agent/jobs/engine_renderer.h"
+#include "agent/hostlink/main_window_events.h"
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
 #include "agent/profile/printer_profile.h"
@@ -22,7 +22,7 @@
 
 namespace vorn {
 
-class CMainFrame {
+class CMainFrame final : public MainWindowEvents {
  public:
   // Reads the profile name from `commandLine` and registers the event
   // source. `postClose` queues the close request (the agent's message loop
@@ -32,7 +32,7 @@ class CMainFrame {
 
   // Teardown, in this order: the device mode, an open print job, the host
   // link (subscription, sink, component), the event source.
-  ~CMainFrame();
+  ~CMainFrame() override;
 
   CMainFrame(const CMainFrame&) = delete;
   CMainFrame& operator=(const CMainFrame&) = delete;
@@ -42,21 +42,26 @@ class CMainFrame {
   // -1 when start-up failed (after one event).
   int OnCreate();
 
-  const PrinterProfile& printerProfile() const { return profile; }
-  std::int32_t linkState() const { return link_.linkState(); }
+  // The host's events. A rejected attach request and the host's Terminate
+  // write their event and close the agent; an escaping failure in Terminate
+  // ends the agent (MainFrm, 679). Print messages go to the intake only while
+  // the link is connected.
+  void ConnectResult(std::int32_t code, std::int32_t detail) override;
+  void ReadMessage(const Variant& message) override;
+  void PrinterIdle() override;
+  void Terminate(std::int32_t reason, std::int32_t detail) override;
 
  private:
   int CreateWindowState();
 
   AgentServices& services_;
   RenderState& render_;
-  AgentEventLog eventSource;  // declared first: it outlives every part that writes events
+  std::function<void()> postClose_;
+  AgentEventLog eventSource;  // declared early: it outlives every part that writes events
   PrinterProfile profile;
   std::unique_ptr<platform::DeviceMode> deviceMode;
-  EngineRenderer renderer_;
   std::unique_ptr<PrintJobs> jobs_;      // from OnCreate on: the job settings come from the profile
-  std::unique_ptr<PrintIntake> intake_;
-  HostEventHandlers handlers_;
+  std::unique_ptr<PrintIntake> intake_;  // once the link is connected: it acknowledges through it
   HostLinkConnection link_;
 };
 

@@ -1,10 +1,8 @@
 #include "agent/hostlink/host_events.h"
 
 #include <cstdio>
-#include <utility>
 
 #include "agent/diag/error_code_text.h"
-#include "agent/diag/fatal_error.h"
 
 namespace vorn {
 namespace {
@@ -63,32 +61,19 @@ TerminationEvent TerminationEventFor(std::int32_t reason, std::int32_t detail) {
   return {Kind::error, text};
 }
 
-HostEventHandlers::HostEventHandlers(AgentEventLog& log, std::string profileName, Actions actions)
-    : log_(log), profileName_(std::move(profileName)), actions_(std::move(actions)) {}
-
-void HostEventHandlers::ConnectResult(std::int32_t code, std::int32_t detail) {
-  if (code == 0) return;
+void LogAttachRejection(AgentEventLog& log, std::string_view profileName, std::int32_t code,
+                        std::int32_t detail) {
   const std::string text = AttachRejectionText(code, detail);
-  if (!text.empty()) log_.LogErrorPair(profileName_, "terminating - Attach request rejected - " + text);
-  if (actions_.postClose) actions_.postClose();
+  if (!text.empty()) log.LogErrorPair(profileName, "terminating - Attach request rejected - " + text);
 }
 
-void HostEventHandlers::ReadMessage(const Variant& message) {
-  if (!actions_.linkState || actions_.linkState() != 2) return;
-  if (actions_.processMessage) actions_.processMessage(message);
-}
-
-void HostEventHandlers::PrinterIdle() {}
-
-void HostEventHandlers::Terminate(std::int32_t reason, std::int32_t detail) {
-  guardEntryPoint("MainFrm", 679, [&] {
-    const TerminationEvent event = TerminationEventFor(reason, detail);
-    if (event.kind == TerminationEvent::Kind::information)
-      log_.LogInfoPair(profileName_, event.text);
-    else if (event.kind == TerminationEvent::Kind::error)
-      log_.LogErrorPair(profileName_, event.text);
-    if (actions_.postClose) actions_.postClose();
-  });
+void LogTermination(AgentEventLog& log, std::string_view profileName, std::int32_t reason,
+                    std::int32_t detail) {
+  const TerminationEvent event = TerminationEventFor(reason, detail);
+  if (event.kind == TerminationEvent::Kind::information)
+    log.LogInfoPair(profileName, event.text);
+  else if (event.kind == TerminationEvent::Kind::error)
+    log.LogErrorPair(profileName, event.text);
 }
 
 }  // namespace vorn

@@ -53,9 +53,4 @@ int HostLinkConnection::SetUp(const PrinterProfile& profile) {
   });
 }
 
-platform::HRESULT HostLinkConnection::WriteMessage(const Variant& message) {
-  if (!link) return platform::kEPointer;
-  return link->WriteMessage(message);
-}
-
 }  // namespace vorn

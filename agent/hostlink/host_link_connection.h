@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "agent/diag/agent_event_log.h"
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 #include "agent/hostlink/main_window_events.h"
 #include "agent/hostlink/sink.h"
 #include "agent/profile/printer_profile.h"
@@ -15,6 +15,7 @@
 
 namespace vorn {
 
+// The link states: messages from the host are taken only once connected.
 inline constexpr std::int32_t kLinkNotConnected = 0;
 inline constexpr std::int32_t kLinkConnected = 2;
 
@@ -38,13 +39,8 @@ class HostLinkConnection {
   // 0 not connected, 2 connected (the attach request was sent).
   std::int32_t linkState() const { return linkState_; }
 
-  bool hasLink() const { return link != nullptr; }
   // The component's main interface while it is held (the acknowledgement goes through it), else null.
   HostLink* linkInterface() const { return link.get(); }
-
-  // Sends a message to the host through the link (the print acknowledgement);
-  // kEPointer when no link is held.
-  platform::HRESULT WriteMessage(const Variant& message);
 
  private:
   HostLinkFactory& factory_;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 
 namespace vorn {
 

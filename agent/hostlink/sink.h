@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 #include "agent/hostlink/main_window_events.h"
 
 namespace vorn {

@@ -10,6 +10,7 @@
 #include "agent/jobs/job_sink.h"
 #include "agent/jobs/output_file_name.h"
 #include "agent/jobs/report_name.h"
+#include "agent/render/stream_codes.h"
 
 namespace vorn {
 namespace {
@@ -18,10 +19,10 @@ constexpr std::string_view kUnit = "MainFrm";
 constexpr int kReadMessageLine = 423;
 
 constexpr std::uint8_t kMessageType = 0x01;
-constexpr std::uint8_t kRecordMark = 0x02;
-constexpr std::uint8_t kHeaderKind = 0x20;
-constexpr std::uint8_t kTerminatorKind = 0x2F;
-constexpr std::uint8_t kFirstCharacter = 0x20;
+constexpr std::uint8_t kRecordMark = stream::kStx;
+constexpr std::uint8_t kHeaderKind = stream::kHeaderRecord;
+constexpr std::uint8_t kTerminatorKind = stream::kEndOfReport;
+constexpr std::uint8_t kFirstCharacter = stream::kFirstText;
 
 constexpr std::size_t kBodyOffset = 4;
 constexpr std::size_t kFormOffset = 6;
@@ -67,16 +68,15 @@ std::size_t measureHeader(std::span<const std::uint8_t> message) {
 
 }  // namespace
 
-PrintIntake::PrintIntake(JobSettings settings, JobSink& jobs, AgentEventLog& events,
+PrintIntake::PrintIntake(JobSettings settings, JobSink& jobs, HostLink* link, AgentEventLog& events,
                          platform::Clock& clock, platform::FileSystem& files)
-    : settings_(std::move(settings)), jobs_(jobs), events_(events), clock_(clock), files_(files) {}
+    : settings_(std::move(settings)), jobs_(jobs), link_(link), events_(events), clock_(clock), files_(files) {}
 
-void PrintIntake::ReadMessage(const Variant& message, int linkState, HostLink* link) {
-  guardEntryPoint(kUnit, kReadMessageLine, [&] { receive(message, linkState, link); });
+void PrintIntake::ReadMessage(const Variant& message) {
+  guardEntryPoint(kUnit, kReadMessageLine, [&] { receive(message); });
 }
 
-void PrintIntake::receive(const Variant& message, int linkState, HostLink* link) {
-  if (linkState != kLinkConnected) return;
+void PrintIntake::receive(const Variant& message) {
   if (message.vt != kVtByteArray) throw ComError(platform::kEInvalidArg);
 
   std::size_t length = message.bytes.size();
@@ -85,10 +85,10 @@ void PrintIntake::receive(const Variant& message, int linkState, HostLink* link)
     length = buffer_.size();
   }
   std::copy_n(message.bytes.begin(), length, buffer_.begin());
-  processprint(std::span<const std::uint8_t>(buffer_.data(), length), link);
+  processprint(std::span<const std::uint8_t>(buffer_.data(), length));
 }
 
-platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> message, HostLink* link) {
+platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> message) {
   const std::size_t size = message.size();
   if (size < 2) {
     events_.LogError("processprint error in print command header or structure");
@@ -133,7 +133,7 @@ platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> messag
     jobs_.jobend();
     if (size - terminator > 2 + kMaxTrailingBytes) events_.LogError("processprint err 6");
   }
-  return sendack(link);
+  return sendack();
 }
 
 void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
@@ -157,10 +157,10 @@ void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
   jobs_.jobstart(computeOptionBits(settings_));
 }
 
-platform::HRESULT PrintIntake::sendack(HostLink* link) {
-  if (link == nullptr) throw ComError(platform::kEPointer);
+platform::HRESULT PrintIntake::sendack() {
+  if (link_ == nullptr) throw ComError(platform::kEPointer);
   const std::array<std::uint8_t, kAckSize> ack{0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
-  return link->WriteMessage(Variant{kVtByteArray, ack});
+  return link_->WriteMessage(Variant{kVtByteArray, ack});
 }
 
 }  // namespace vorn

@@ -1,5 +1,6 @@
 // The intake of the host's print messages: each message is copied into the
-// intake buffer, parsed, routed to the print job, and acknowledged.
+// intake buffer, parsed, routed to the print job, and acknowledged through
+// the host link.
 //
 // A print message: 0x01 0x00, two bytes not examined, then the body. A body
 // that starts with 0x02 0x20 begins with a header record (form name at 6, 4
@@ -13,7 +14,7 @@
 #include <span>
 #include <string>
 
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 #include "agent/jobs/job_settings.h"
 #include "platform/error.h"
 
@@ -29,42 +30,41 @@ class JobSink;
 
 class PrintIntake {
  public:
-  // The host link state in which messages are accepted (connected).
-  static constexpr int kLinkConnected = 2;
   // Size of the intake buffer, and so of the longest message handled whole.
   static constexpr std::size_t kIntakeBufferSize = 8208;
   static constexpr std::size_t kAckSize = 6;
 
-  // Every reference must outlive this object.
-  PrintIntake(JobSettings settings, JobSink& jobs, AgentEventLog& events, platform::Clock& clock,
-              platform::FileSystem& files);
+  // `link` is the component the acknowledgements go through; null when there
+  // is none. Every reference and the link must outlive this object.
+  PrintIntake(JobSettings settings, JobSink& jobs, HostLink* link, AgentEventLog& events,
+              platform::Clock& clock, platform::FileSystem& files);
 
-  // The handler of the host's ReadMessage event, an agent entry point: any
-  // exception escaping it ends the agent through FatalError. `link` is the
-  // component the acknowledgement goes through (null when there is none).
-  void ReadMessage(const Variant& message, int linkState, HostLink* link);
+  // The handling of the host's ReadMessage event while the link is
+  // connected, an agent entry point: any exception escaping it ends the
+  // agent through FatalError.
+  void ReadMessage(const Variant& message);
 
-  // ReadMessage without the fatal-error guard. Ignores the message unless
-  // `linkState` is kLinkConnected; throws ComError(E_INVALIDARG) unless the
-  // message is a byte array. A message longer than the intake buffer is cut
-  // to the buffer's size: its first kIntakeBufferSize bytes are handled as
-  // the message, after an error event that gives the full length, and it is
-  // acknowledged once like any other.
-  void receive(const Variant& message, int linkState, HostLink* link);
+  // ReadMessage without the fatal-error guard. Throws ComError(E_INVALIDARG)
+  // unless the message is a byte array. A message longer than the intake
+  // buffer is cut to the buffer's size: its first kIntakeBufferSize bytes are
+  // handled as the message, after an error event that gives the full length,
+  // and it is acknowledged once like any other.
+  void receive(const Variant& message);
 
   // Parses one message and routes it to the job; acknowledges every message
   // of two bytes or more. Returns sendack's result (S_OK when none is sent).
-  platform::HRESULT processprint(std::span<const std::uint8_t> message, HostLink* link);
+  platform::HRESULT processprint(std::span<const std::uint8_t> message);
 
   // Sends the six-byte print acknowledgement; throws ComError(E_POINTER)
   // when there is no link.
-  static platform::HRESULT sendack(HostLink* link);
+  platform::HRESULT sendack();
 
  private:
   void startJobFromHeader(std::span<const std::uint8_t> message);
 
   JobSettings settings_;
   JobSink& jobs_;
+  HostLink* link_;
   AgentEventLog& events_;
   platform::Clock& clock_;
   platform::FileSystem& files_;

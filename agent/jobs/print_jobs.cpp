@@ -6,7 +6,7 @@
 #include "agent/diag/exceptions.h"
 #include "agent/diag/fatal_error.h"
 #include "agent/jobs/disk_writer.h"
-#include "agent/jobs/renderer.h"
+#include "agent/render/vorn_print.h"
 #include "platform/device_context.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -21,11 +21,11 @@ constexpr int kJobEndLine = 620;
 }  // namespace
 
 PrintJobs::PrintJobs(JobSettings settings, platform::PrinterSystem& printers,
-                     platform::FileSystem& files, Renderer& renderer, AgentEventLog& events)
+                     platform::FileSystem& files, RenderState& render, AgentEventLog& events)
     : settings_(std::move(settings)),
       printers_(printers),
       files_(files),
-      renderer_(renderer),
+      render_(render),
       events_(events) {}
 
 PrintJobs::~PrintJobs() = default;
@@ -69,7 +69,9 @@ void PrintJobs::startJob(std::uint32_t options) {
     events_.LogError("Error while initializing printing - createDC failed");
     return;
   }
-  const int result = renderer_.start(docName, outputFileName_, *dc, options);
+  // The engine names the document's output file from its state.
+  render_.outputFileName = outputFileName_;
+  const int result = VornPrintStart(render_, docName, *dc, options);
   if (result != 0) {
     dc.reset();
     events_.LogErrorCode("Error while initializing printing - VornPrintStart failed", result);
@@ -86,7 +88,7 @@ void PrintJobs::feedJob(std::span<const std::uint8_t> block, bool last) {
     return;
   }
   // The engine finds the end of a report itself; `last` is not its concern.
-  const int result = renderer_.data(block);
+  const int result = VornPrintData(render_, block);
   if (result != 0) {
     events_.LogErrorCode("Error while printing - VornPrintData failed", result);
     jobend();
@@ -103,7 +105,7 @@ void PrintJobs::endJob() {
     }
     return;
   }
-  renderer_.end();
+  VornPrintEnd(render_);
   deviceContext_.reset();
 }
 

@@ -1,5 +1,6 @@
 // The agent's print job: its state and the operations that open it, feed it
-// and end it on one of the three output targets.
+// and end it on one of the three output targets. The printer targets run the
+// agent's rendering engine on a device context of their own per job.
 #pragma once
 
 #include <cstdint>
@@ -20,16 +21,16 @@ class PrinterSystem;
 namespace vorn {
 
 class AgentEventLog;
-class Renderer;
+struct RenderState;
 
 // Document names are this prefix followed by the report name.
 inline constexpr std::string_view kDocumentNamePrefix = "Vorn: ";
 
 class PrintJobs final : public JobSink {
  public:
-  // Every reference must outlive this object.
+  // `render` is the agent's one engine state. Every reference must outlive this object.
   PrintJobs(JobSettings settings, platform::PrinterSystem& printers, platform::FileSystem& files,
-            Renderer& renderer, AgentEventLog& events);
+            RenderState& render, AgentEventLog& events);
   // An open job is not ended here: the owner calls jobend() while its own
   // teardown runs, so that a failure there is reported as such.
   ~PrintJobs() override;
@@ -39,8 +40,6 @@ class PrintJobs final : public JobSink {
   bool jobOpen() const override { return jobOpen_; }
   void setReportName(std::string reportName) override { reportName_ = std::move(reportName); }
   void setOutputFileName(std::string fileName) override { outputFileName_ = std::move(fileName); }
-  const std::string& reportName() const { return reportName_; }
-  const std::string& outputFileName() const { return outputFileName_; }
   std::string documentName() const;
 
   // Each of these is an agent entry point: an exception escaping it ends
@@ -57,7 +56,7 @@ class PrintJobs final : public JobSink {
   JobSettings settings_;
   platform::PrinterSystem& printers_;
   platform::FileSystem& files_;
-  Renderer& renderer_;
+  RenderState& render_;
   AgentEventLog& events_;
 
   bool jobOpen_ = false;

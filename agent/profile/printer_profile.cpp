@@ -48,8 +48,7 @@ std::int32_t ParsePortNumber(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-int ReadPrinterProfile(platform::Registry& registry, AgentEventLog& log, PrinterProfile& profile,
-                       RenderState& render) {
+int ReadPrinterProfile(platform::Registry& registry, AgentEventLog& log, PrinterProfile& profile) {
   const std::string keyPath = ProfileKeyPath(profile.name);
   std::unique_ptr<platform::RegistryKey> key;
   if (registry.openKey(keyPath, kProfileKeyAccess, key) != platform::kErrorSuccess || !key) {
@@ -69,18 +68,14 @@ int ReadPrinterProfile(platform::Registry& registry, AgentEventLog& log, Printer
     log.LogErrorPair("registry info missing", keyPath);
     return -1;
   }
-  render.printerName = profile.printername;
 
   profile.CommType = ReadFlagValue(*key, "CommType", kSocket);
   profile.Direct = ReadFlagValue(*key, "Direct", kYes);
   profile.loadarea = ReadTextValue(*key, "loadarea", kLoadDirectoryMax);
-  render.loadDirectory = profile.loadarea;
   profile.MainForm = ReadTextValue(*key, "MainForm");
   profile.AltForm = ReadTextValue(*key, "AltForm");
   profile.MainTray = ReadNumberValue(*key, "MainTray");
   profile.AltTray = ReadNumberValue(*key, "AltTray");
-  render.mainTray = profile.MainTray;
-  render.altTray = profile.AltTray;
   profile.Restrict = ReadFlagValue(*key, "Restrict", kYes);
   profile.TwoSide = ReadFlagValue(*key, "TwoSide", kYes);
   profile.TwoTray = ReadFlagValue(*key, "TwoTray", kYes);

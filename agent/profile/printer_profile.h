@@ -1,15 +1,20 @@
 // One printer profile as the agent reads it from the registry, and the read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "agent/diag/agent_event_log.h"
-#include "agent/render/render_state.h"
 #include "platform/registry.h"
 
 namespace vorn {
+
+// `printername` and `loadarea` go on to the renderer's context, whose fields
+// hold 103 characters and their terminator.
+inline constexpr std::size_t kPrinterNameMax = 103;
+inline constexpr std::size_t kLoadDirectoryMax = 103;
 
 // The fields bear the registry value names. Texts hold at most 255 characters
 // (`printername` and `loadarea` at most 103); a flag is set when its text is
@@ -51,8 +56,7 @@ inline constexpr std::string_view kProfilesKeyPath = "SOFTWARE\\Kolvane\\VornPri
 std::string ProfileKeyPath(std::string_view profileName);
 
 // Reads the profile named by `profile.name` from its registry key into
-// `profile`, and publishes printername, loadarea, MainTray and AltTray to the
-// renderer's context in `render`. Returns 0 when the profile is complete, or
+// `profile`. Returns 0 when the profile is complete, or
 // -1 after writing one event: "couldn't open registry key" or "registry info
 // missing" with the key path. The key is closed on every path.
 //
@@ -60,8 +64,7 @@ std::string ProfileKeyPath(std::string_view profileName);
 // renderer's field: it counts as unreadable rather than being cut, so an
 // over-long printername makes the profile incomplete and an over-long
 // loadarea reads as empty.
-int ReadPrinterProfile(platform::Registry& registry, AgentEventLog& log, PrinterProfile& profile,
-                       RenderState& render);
+int ReadPrinterProfile(platform::Registry& registry, AgentEventLog& log, PrinterProfile& profile);
 
 // Port's conversion: leading blanks, an optional sign, then decimal digits up
 // to the first other character; 0 without digits; saturates at the limits of

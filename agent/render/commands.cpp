@@ -1,17 +1,19 @@
 // Commands embedded in the print stream: STX, a letter, and a parameter.
+#include "agent/render/commands.h"
+
 #include <algorithm>
 #include <string_view>
 
 #include "agent/render/bitmaps.h"
 #include "agent/render/fonts.h"
-#include "agent/render/print_stream.h"
+#include "agent/render/line_discipline.h"
+#include "agent/render/stream_codes.h"
 #include "agent/render/vorn_print.h"
 #include "agent/render/wrapping_math.h"
 
 namespace vorn {
 namespace {
 
-constexpr std::uint8_t kFirstParameterByte = 0x20;
 constexpr std::size_t kImageNameMax = 24;
 
 // The image-or-macro name: the first 24 parameter bytes without trailing spaces.
@@ -65,17 +67,17 @@ int ExecuteCommand(RenderState& state, std::span<const std::uint8_t> block, std:
   }
   const std::uint8_t letter = block[cursor++];
   const std::size_t parameterStart = cursor;
-  while (cursor < end && block[cursor] >= kFirstParameterByte) ++cursor;
+  while (cursor < end && block[cursor] >= stream::kFirstText) ++cursor;
   position = cursor;  // the control byte that ended the parameter is read as stream
   const auto parameter = block.subspan(parameterStart, cursor - parameterStart);
 
   switch (letter) {
-    case 0x20:
-    case 0x2F:
-    case 0x30:
-    case 0x31:
+    case stream::kHeaderRecord:
+    case stream::kEndOfReport:
+    case stream::kIgnored0:
+    case stream::kIgnored1:
       return 0;
-    case 0x32:
+    case stream::kImageOrMacro:
       SyncPosition(state);
       PlaceImageOrMacro(state, imageName(parameter));
       return 0;
@@ -87,39 +89,39 @@ int ExecuteCommand(RenderState& state, std::span<const std::uint8_t> block, std:
   const std::int32_t value = ParameterValue(parameter);
   const bool fixedLayout = (state.options & OPT_FIXED_LAYOUT) != 0;
   switch (letter) {
-    case 0x22:
+    case stream::kPaperSource:
       setSelector(state, state.paperSource, value);
       break;
-    case 0x24:
+    case stream::kEndPage:
       return endPageCommand(state);
-    case 0x25:
+    case stream::kTopMargin:
       if (!fixedLayout) state.topMargin = value;
       break;
-    case 0x26:
+    case stream::kLeftMargin:
       if (!fixedLayout) state.leftMargin = value;
       break;
-    case 0x40:
+    case stream::kLinePitch:
       if (!fixedLayout) state.linePitch = value;
       break;
-    case 0x41:
+    case stream::kCharPitch:
       if (!fixedLayout) state.charPitch = value;
       break;
-    case 0x42:
+    case stream::kUnderline:
       state.underline = value;
       break;
-    case 0x43:
+    case stream::kStrokeWeight:
       state.strokeWeight = value;
       break;
-    case 0x44:
+    case stream::kItalic:
       state.italic = value;
       break;
-    case 0x45:
+    case stream::kOrientation:
       setSelector(state, state.orientation, value);
       break;
-    case 0x47:
+    case stream::kTypeface:
       state.typeface = value;
       break;
-    case 0x48:
+    case stream::kProportional:
       state.proportional = value;
       if (value != 0 && state.typeface <= 1) {
         state.typeface = 2;
@@ -127,14 +129,14 @@ int ExecuteCommand(RenderState& state, std::span<const std::uint8_t> block, std:
         state.typeface = 0;
       }
       break;
-    case 0x49:
+    case stream::kFontHeight:
       state.fontHeight = value;
       break;
-    case 0x4A:
+    case stream::kColumn:
       SyncPosition(state);
       state.dc->moveTo(WrapAdd(WrapMul(value, ColumnWidth(state)), state.lineStartX), state.baselineY);
       break;
-    case 0x71:
+    case stream::kDuplex:
       setSelector(state, state.duplex, value);
       break;
     default:

@@ -1,6 +1,6 @@
 #include "agent/render/fonts.h"
 
-#include "agent/render/print_stream.h"
+#include "agent/render/line_discipline.h"
 #include "agent/render/vorn_print.h"
 #include "agent/render/wrapping_math.h"
 

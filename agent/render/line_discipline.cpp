@@ -1,7 +1,8 @@
 // Turns buffered text and owed line advances into positioned text output.
+#include "agent/render/line_discipline.h"
+
 #include "agent/render/fonts.h"
 #include "agent/render/page_setup.h"
-#include "agent/render/print_stream.h"
 #include "agent/render/vorn_print.h"
 #include "agent/render/wrapping_math.h"
 

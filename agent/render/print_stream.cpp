@@ -1,32 +1,28 @@
 // The print stream's main loop: text, line and page controls, commands.
+#include "agent/render/print_stream.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
+#include "agent/render/commands.h"
 #include "agent/render/fonts.h"
+#include "agent/render/line_discipline.h"
 #include "agent/render/page_setup.h"
-#include "agent/render/print_stream.h"
+#include "agent/render/stream_codes.h"
 #include "agent/render/raw_data.h"
 #include "agent/render/vorn_print.h"
 
 namespace vorn {
 namespace {
 
-constexpr std::uint8_t kNul = 0x00;
-constexpr std::uint8_t kStx = 0x02;
-constexpr std::uint8_t kLf = 0x0A;
-constexpr std::uint8_t kFf = 0x0C;
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kSo = 0x0E;
-constexpr std::uint8_t kDc4 = 0x14;
-constexpr std::uint8_t kFirstText = 0x20;
-constexpr std::uint8_t kDc4LengthBias = 0x20;
+using namespace stream;
 
 constexpr std::string_view kEjectMark = "^EJECT";
 
 // Commands that draw or move, and so need a font and an open page first.
-bool needsPreparation(std::uint8_t letter) { return letter == '$' || letter == '2' || letter == 'J'; }
+bool needsPreparation(std::uint8_t letter) { return letter == kEndPage || letter == kImageOrMacro || letter == kColumn; }
 
 // Appends text, drawing the buffer whenever it is full; false when drawing failed.
 bool appendText(RenderState& state, std::span<const std::uint8_t> text) {

@@ -16,10 +16,6 @@ class PrinterSystem;
 
 namespace vorn {
 
-// Limits of the context texts (fields of 104 bytes with their terminator).
-inline constexpr std::size_t kPrinterNameMax = 103;
-inline constexpr std::size_t kLoadDirectoryMax = 103;
-
 // Text gathered for one TextOutA call.
 inline constexpr std::size_t kLineBufferSize = 1000;
 // Fonts kept alive per document, reused in rotation.

@@ -1,14 +1,11 @@
 #include "agent/render/stream_blocks.h"
 
+#include "agent/render/stream_codes.h"
+
 namespace vorn {
 namespace {
 
-constexpr std::uint8_t kStx = 0x02;
-constexpr std::uint8_t kLf = 0x0A;
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kSo = 0x0E;
-constexpr std::uint8_t kDc4 = 0x14;
-constexpr std::uint8_t kFirstText = 0x20;
+using namespace stream;
 
 // The end of the sequence starting at `position` as the interpreter reads it,
 // or 0 when it may continue beyond `data`.
@@ -32,7 +29,7 @@ std::size_t sequenceEnd(std::span<const std::uint8_t> data, std::size_t position
     case kDc4: {
       if (position + 2 > end) return 0;
       const std::uint8_t lengthByte = data[position + 1];
-      const std::size_t length = lengthByte < kFirstText ? 0 : lengthByte - kFirstText;
+      const std::size_t length = lengthByte < kDc4LengthBias ? 0 : lengthByte - kDc4LengthBias;
       return position + 2 + length <= end ? position + 2 + length : 0;
     }
     default:

@@ -11,11 +11,11 @@
 #include "agent/jobs/job_settings.h"
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
+#include "agent/render/render_state.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
 #include "tests/fakes/fake_printer_system.h"
-#include "tests/fakes/fake_renderer.h"
 #include "tests/fakes/recording_job_sink.h"
 
 namespace {
@@ -46,15 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vorn::fakes::HostLinkScript host;
   vorn::fakes::FakeHostLink link(host);
   vorn::fakes::FakePrinterSystem printers;
-  vorn::fakes::FakeRenderer renderer;
+  vorn::RenderState render(printers, files);
   vorn::fakes::RecordingJobSink recordingSink;
-  vorn::PrintJobs jobs(settings, printers, files, renderer, events);
+  vorn::PrintJobs jobs(settings, printers, files, render, events);
   vorn::JobSink& sink = (data[0] & 0x01) != 0 ? static_cast<vorn::JobSink&>(jobs) : recordingSink;
 
-  vorn::PrintIntake intake(settings, sink, events, clock, files);
+  vorn::PrintIntake intake(settings, sink, &link, events, clock, files);
   const vorn::Variant variant{vorn::kVtByteArray, message};
   for (int delivery = 0; delivery < 2; ++delivery) {
-    intake.receive(variant, vorn::PrintIntake::kLinkConnected, &link);
+    intake.receive(variant);
   }
   jobs.jobend();
 

@@ -1,6 +1,7 @@
 // The .reg parser on arbitrary bytes: it must never crash, and whatever it
 // accepts must survive a round trip through the writer in every format.
-#include "platform/posix/reg_file.h"
+#include "platform/posix/reg_parser.h"
+#include "platform/posix/reg_writer.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 
 namespace vorn::platform::posix {
 namespace {

@@ -17,6 +17,7 @@
 
 #include "platform/ansi_code_page.h"
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/event_state.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/pidfd.h"

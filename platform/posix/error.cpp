@@ -1,6 +1,7 @@
 // Win32 error codes on POSIX: the per-thread last error, errno mapping and the
 // English message texts of the codes this system can produce.
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 
 #include <algorithm>
 #include <array>

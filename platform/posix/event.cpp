@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/event_state.h"
 
 namespace vorn::platform {

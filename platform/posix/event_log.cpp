@@ -9,7 +9,8 @@
 #include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/posix/unique_fd.h"
-#include "platform/root.h"
+#include "platform/posix/errno_codes.h"
+#include "platform/posix/root.h"
 
 #include <fcntl.h>
 #include <syslog.h>
@@ -166,10 +167,8 @@ class FileEventLog final : public EventLog {
  public:
   std::unique_ptr<EventSource> registerSource(std::string_view sourceName) override {
     std::filesystem::path folder;
-    try {
-      folder = rootFolder("log");
-    } catch (const std::filesystem::filesystem_error& error) {
-      setLastError(win32FromErrno(error.code().value()));
+    if (const std::uint32_t error = rootFolder("log", folder)) {
+      setLastError(error);
       return nullptr;
     }
     const std::filesystem::path file = folder / "events.jsonl";

@@ -1,9 +1,12 @@
-// The agent's message loop on POSIX: poll(2) over the watched sockets, an
-// eventfd that wakes the loop for posted tasks, and a signalfd for SIGTERM
-// and SIGINT, so that a termination request ends the agent in order.
+// The agent's message loop on POSIX: poll(2) over the descriptors of the
+// watched objects, an eventfd that wakes the loop for posted tasks, and a
+// signalfd for SIGTERM and SIGINT, so that a termination request ends the
+// agent in order.
 #include "platform/event_loop.h"
 
+#include "platform/posix/descriptor.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/socket.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -43,10 +46,12 @@ class PosixEventLoop final : public EventLoop {
     wake();
   }
 
-  WatchId watch(NativeSocket socket, unsigned interest, ReadyHandler handler) override {
-    const WatchId id = nextId_++;
-    watches_.emplace(id, Watch{socket, interest, std::make_shared<ReadyHandler>(std::move(handler))});
-    return id;
+  WatchId watch(StreamSocket& socket, unsigned interest, ReadyHandler handler) override {
+    return add(posix::descriptorOf(socket), interest, std::move(handler));
+  }
+
+  WatchId watch(StreamListener& listener, ReadyHandler handler) override {
+    return add(posix::descriptorOf(listener), kReadable, std::move(handler));
   }
 
   void modify(WatchId id, unsigned interest) override {
@@ -90,7 +95,7 @@ class PosixEventLoop final : public EventLoop {
         short events = 0;
         if (w.interest & kReadable) events |= POLLIN;
         if (w.interest & kWritable) events |= POLLOUT;
-        fds.push_back({w.socket, events, 0});
+        fds.push_back({w.descriptor, events, 0});
         ids.push_back(id);
       }
 
@@ -116,11 +121,20 @@ class PosixEventLoop final : public EventLoop {
   }
 
  private:
+  // Every kind of watched object comes down to this: a descriptor to poll,
+  // the readiness wanted and what to call.
   struct Watch {
-    NativeSocket socket;
+    int descriptor;
     unsigned interest;
     std::shared_ptr<ReadyHandler> handler;
   };
+
+  WatchId add(int descriptor, unsigned interest, ReadyHandler handler) {
+    if (descriptor < 0) throw std::invalid_argument("EventLoop::watch: not an object of this platform");
+    const WatchId id = nextId_++;
+    watches_.emplace(id, Watch{descriptor, interest, std::make_shared<ReadyHandler>(std::move(handler))});
+    return id;
+  }
 
   void wake() {
     const std::uint64_t one = 1;

@@ -7,6 +7,7 @@
 #include "platform/file.h"
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/unique_fd.h"
 

@@ -22,9 +22,9 @@
 #include <thread>
 
 #include "platform/error.h"
-#include "platform/posix/root_folder.h"
+#include "platform/posix/errno_codes.h"
+#include "platform/posix/root.h"
 #include "platform/posix/seqpacket.h"
-#include "platform/root.h"
 
 namespace vorn::platform {
 namespace {
@@ -64,7 +64,7 @@ class PipeRegistry {
     if (found == listeners_.end()) {
       auto created = std::make_unique<PipeListener>();
       std::filesystem::path folder;
-      if (const std::uint32_t error = posix::makeRootFolder("pipe", folder)) return error;
+      if (const std::uint32_t error = rootFolder("pipe", folder)) return error;
       if (const std::uint32_t error = SocketFile::open(folder, name, created->file)) return error;
       if (const std::uint32_t error = created->file.listen(created->socket)) return error;
       created->maxInstances = maxInstances;

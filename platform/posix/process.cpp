@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/ansi_code_page.h"
+#include "platform/posix/errno_codes.h"
 
 extern char** environ;
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/pidfd.h"
 #include "platform/posix/waitable_object.h"
 

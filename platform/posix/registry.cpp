@@ -3,9 +3,9 @@
 #include "platform/registry.h"
 
 #include "platform/error.h"
-#include "platform/posix/reg_file.h"
+#include "platform/posix/reg_parser.h"
 #include "platform/posix/unique_fd.h"
-#include "platform/root.h"
+#include "platform/posix/root.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

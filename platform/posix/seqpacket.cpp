@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 
 namespace vorn::platform::posix {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "platform/error.h"
 #include "platform/posix/control_channel.h"
-#include "platform/posix/root_folder.h"
+#include "platform/posix/root.h"
 #include "platform/posix/seqpacket.h"
 #include "platform/posix/service_database.h"
 #include "platform/posix/service_launch.h"
@@ -156,7 +156,7 @@ class PosixServiceManager final : public ServiceManager {
 
 std::uint32_t openServiceManager(std::uint32_t /*access*/, std::unique_ptr<ServiceManager>& manager) {
   std::filesystem::path services;
-  if (const std::uint32_t error = posix::makeRootFolder("services", services)) return result(error);
+  if (const std::uint32_t error = rootFolder("services", services)) return result(error);
   manager = std::make_unique<PosixServiceManager>();
   return kErrorSuccess;
 }

@@ -14,8 +14,9 @@
 
 #include "platform/ansi_code_page.h"
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/json_object.h"
-#include "platform/posix/root_folder.h"
+#include "platform/posix/root.h"
 
 namespace vorn::platform::posix {
 namespace {
@@ -76,7 +77,7 @@ std::uint32_t ServiceFolder::locate(std::string_view name, ServiceFolder& folder
     return kErrorInvalidName;
   }
   std::filesystem::path services;
-  if (const std::uint32_t error = makeRootFolder("services", services)) return error;
+  if (const std::uint32_t error = rootFolder("services", services)) return error;
   folder.name_ = std::string(name);
   folder.path_ = services / utf8FromAnsi(name);
   return kErrorSuccess;

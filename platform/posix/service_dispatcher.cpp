@@ -24,6 +24,7 @@
 
 #include "platform/ansi_code_page.h"
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/control_channel.h"
 #include "platform/posix/seqpacket.h"
 #include "platform/posix/service_database.h"

@@ -15,10 +15,11 @@
 
 #include "platform/ansi_code_page.h"
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/control_channel.h"
 #include "platform/posix/host_path.h"
+#include "platform/posix/root.h"
 #include "platform/posix/seqpacket.h"
-#include "platform/root.h"
 
 extern char** environ;
 

@@ -1,7 +1,6 @@
 # POSIX implementation of the services the print service and its control
 # utility use: named pipes and the service control manager.
 target_sources(vorn_platform PRIVATE
-  posix/root_folder.cpp
   posix/seqpacket.cpp
   posix/named_pipe.cpp
   posix/json_object.cpp

@@ -1,5 +1,6 @@
 // Stream sockets on POSIX: every socket is non-blocking and close-on-exec;
-// errno values become Winsock codes through winsockFromErrno.
+// errno values become Winsock codes through winsockFromErrno. A local stream
+// endpoint is the Unix socket pipe/<name> under the platform root.
 #include "platform/socket.h"
 
 #include <fcntl.h>
@@ -20,8 +21,10 @@
 #include <system_error>
 
 #include "platform/error.h"
+#include "platform/posix/descriptor.h"
+#include "platform/posix/errno_codes.h"
+#include "platform/posix/root.h"
 #include "platform/posix/unique_fd.h"
-#include "platform/root.h"
 
 namespace vorn::platform {
 namespace {
@@ -36,11 +39,11 @@ std::uint32_t openSocket(int family, UniqueFd& fd) {
   return fd.valid() ? 0 : lastSocketError();
 }
 
-class PosixStreamSocket final : public StreamSocket {
+class PosixStreamSocket final : public StreamSocket, public posix::HasDescriptor {
  public:
   explicit PosixStreamSocket(UniqueFd fd) : fd_(std::move(fd)) {}
 
-  NativeSocket nativeHandle() const override { return fd_.get(); }
+  int descriptor() const override { return fd_.get(); }
 
   std::uint32_t connectStatus() override {
     pollfd probe{fd_.get(), POLLOUT, 0};
@@ -89,7 +92,7 @@ class PosixStreamSocket final : public StreamSocket {
   UniqueFd fd_;
 };
 
-class PosixStreamListener final : public StreamListener {
+class PosixStreamListener final : public StreamListener, public posix::HasDescriptor {
  public:
   PosixStreamListener(UniqueFd fd, std::string description, std::uint16_t port,
                       std::filesystem::path localPath)
@@ -102,7 +105,7 @@ class PosixStreamListener final : public StreamListener {
     if (!localPath_.empty()) ::unlink(localPath_.c_str());
   }
 
-  NativeSocket nativeHandle() const override { return fd_.get(); }
+  int descriptor() const override { return fd_.get(); }
 
   std::uint32_t accept(std::unique_ptr<StreamSocket>& peer) override {
     for (;;) {
@@ -135,6 +138,18 @@ bool localAddress(const std::filesystem::path& path, sockaddr_un& address) {
   if (text.empty() || text.size() >= sizeof address.sun_path) return false;
   std::memcpy(address.sun_path, text.data(), text.size());
   return true;
+}
+
+// Where the local endpoint `name` lives: pipe/<name> under the root, the
+// folder made on demand. A name must be one file name.
+std::uint32_t localEndpointPath(std::string_view name, std::filesystem::path& path) {
+  if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\", 0) != std::string_view::npos ||
+      name.find('\0') != std::string_view::npos)
+    return kErrorInvalidName;
+  std::filesystem::path folder;
+  if (const std::uint32_t error = rootFolder("pipe", folder)) return error;
+  path = folder / std::string(name);
+  return 0;
 }
 
 std::uint32_t connectLocal(const std::filesystem::path& path, UniqueFd& fd) {
@@ -196,9 +211,10 @@ std::uint32_t startConnect(const SocketAddress& address, std::unique_ptr<StreamS
   return 0;
 }
 
-std::uint32_t startLocalConnect(const std::filesystem::path& path,
-                                std::unique_ptr<StreamSocket>& socket) {
+std::uint32_t startLocalConnect(std::string_view name, std::unique_ptr<StreamSocket>& socket) {
   socket.reset();
+  std::filesystem::path path;
+  if (const std::uint32_t error = localEndpointPath(name, path)) return error;
   UniqueFd fd;
   const std::uint32_t error = connectLocal(path, fd);
   if (error != 0 && error != kWsaEWouldBlock) return error;
@@ -242,8 +258,10 @@ std::uint32_t listenTcp(std::string_view bindAddress, std::uint16_t port,
   return 0;
 }
 
-std::uint32_t listenLocal(const std::filesystem::path& path, std::unique_ptr<StreamListener>& listener) {
+std::uint32_t listenLocal(std::string_view name, std::unique_ptr<StreamListener>& listener) {
   listener.reset();
+  std::filesystem::path path;
+  if (const std::uint32_t error = localEndpointPath(name, path)) return error;
   sockaddr_un address;
   if (!localAddress(path, address)) return kErrorFilenameExcedRange;
 
@@ -271,12 +289,15 @@ std::uint32_t listenLocal(const std::filesystem::path& path, std::unique_ptr<Str
   return 0;
 }
 
-std::filesystem::path localStreamPath(std::string_view name) { return rootFolder("pipe") / std::string(name); }
+namespace {
 
-unsigned waitReady(NativeSocket socket, unsigned interest, int timeoutMs) {
+unsigned waitDescriptor(int descriptor, unsigned interest, int timeoutMs) {
+  // An object of another implementation: ready at once, so that the caller's
+  // next call on it says what is wrong instead of a wait without end.
+  if (descriptor < 0) return kReadable;
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-  pollfd entry{socket, 0, 0};
+  pollfd entry{descriptor, 0, 0};
   if (interest & kReadable) entry.events |= POLLIN;
   if (interest & kWritable) entry.events |= POLLOUT;
   for (;;) {
@@ -294,6 +315,16 @@ unsigned waitReady(NativeSocket socket, unsigned interest, int timeoutMs) {
     if (entry.revents & POLLOUT) ready |= kWritable;
     return ready;
   }
+}
+
+}  // namespace
+
+unsigned waitReady(StreamSocket& socket, unsigned interest, int timeoutMs) {
+  return waitDescriptor(posix::descriptorOf(socket), interest, timeoutMs);
+}
+
+unsigned waitReady(StreamListener& listener, int timeoutMs) {
+  return waitDescriptor(posix::descriptorOf(listener), kReadable, timeoutMs);
 }
 
 std::string localHostName() {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/alertable_state.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/posix/waitable_object.h"

@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/alertable_state.h"
 #include "platform/posix/timer_state.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "agent/diag/exceptions.h"
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 
 namespace vorn::fakes {
 

@@ -1,17 +1,21 @@
 // A printer system with one configurable printer whose calls are recorded and
-// can be made to fail. Its device contexts draw nothing and count themselves.
+// can be made to fail. Its device contexts count themselves and draw nothing,
+// or record every call into `deviceLog` when the test sets one (and inject
+// the device faults that log is told to).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/device_mode.h"
 #include "platform/error.h"
 #include "platform/printer_system.h"
 #include "tests/fakes/null_device.h"
+#include "tests/fakes/recording_device.h"
 
 namespace vorn::fakes {
 
@@ -44,6 +48,7 @@ class FakePrinterSystem : public platform::PrinterSystem {
   int failedPropertiesResult = -1;     // what that call returns
   std::uint32_t propertiesError = 0;   // the last error that call leaves
   bool failCreateDC = false;
+  std::shared_ptr<DeviceLog> deviceLog;  // set: device contexts are recording devices
 
   // Records. Closing a printer leaves kErrorSuccess as the last error.
   int opens = 0;
@@ -64,18 +69,21 @@ class FakePrinterSystem : public platform::PrinterSystem {
   std::unique_ptr<platform::DeviceContext> createDC(std::string_view name, const platform::DeviceMode* init) override {
     lastDCHadInit = init != nullptr;
     if (failCreateDC || name != printerName) return nullptr;
-    return std::make_unique<CountedDevice>(*this);
+    if (deviceLog) return std::make_unique<Counted<RecordingDevice>>(*this, deviceLog);
+    return std::make_unique<Counted<NullDevice>>(*this);
   }
 
  private:
   // Must not outlive the printer system that made it.
-  class CountedDevice final : public NullDevice {
+  template <typename Device>
+  class Counted final : public Device {
    public:
-    explicit CountedDevice(FakePrinterSystem& system) : system_(system) {
+    template <typename... Args>
+    explicit Counted(FakePrinterSystem& system, Args&&... args) : Device(std::forward<Args>(args)...), system_(system) {
       ++system_.dcsCreated;
       ++system_.dcsLive;
     }
-    ~CountedDevice() override { --system_.dcsLive; }
+    ~Counted() override { --system_.dcsLive; }
 
    private:
     FakePrinterSystem& system_;

@@ -38,7 +38,7 @@ FrameChannel::Result FrameChannel::receive(termlink::Frame& frame, int timeoutMs
     if (error == platform::kWsaEWouldBlock) {
       const int wait = remaining(deadline);
       if (wait == 0) return Result::timeout;
-      if (platform::waitReady(socket_->nativeHandle(), platform::kReadable, wait) == 0) return Result::timeout;
+      if (platform::waitReady(*socket_, platform::kReadable, wait) == 0) return Result::timeout;
       continue;
     }
     if (error != 0) {
@@ -65,7 +65,7 @@ FrameChannel::Result FrameChannel::sendBytes(std::span<const std::uint8_t> bytes
     if (error == platform::kWsaEWouldBlock) {
       const int wait = remaining(deadline);
       if (wait == 0) return Result::timeout;
-      if (platform::waitReady(socket_->nativeHandle(), platform::kWritable, wait) == 0) return Result::timeout;
+      if (platform::waitReady(*socket_, platform::kWritable, wait) == 0) return Result::timeout;
       continue;
     }
     if (error != 0) {

@@ -27,18 +27,11 @@ int run(const HostOptions& options) {
   }
 
   std::unique_ptr<platform::StreamListener> listener;
-  std::uint32_t listenError = 0;
-  try {
-    listenError = options.tcpPort
-                      ? platform::listenTcp(options.bindAddress, *options.tcpPort, listener)
-                      : platform::listenLocal(
-                            platform::localStreamPath("termlink-" + std::to_string(*options.pipePort)), listener);
-  } catch (const std::exception& e) {
-    std::cerr << "vornhost: cannot make the pipe folder: " << e.what() << std::endl;
-    return kExitUsage;
-  }
+  const std::uint32_t listenError =
+      options.tcpPort ? platform::listenTcp(options.bindAddress, *options.tcpPort, listener)
+                      : platform::listenLocal("termlink-" + std::to_string(*options.pipePort), listener);
   if (listenError != 0) {
-    std::cerr << "vornhost: cannot listen (Winsock error " << listenError << ")" << std::endl;
+    std::cerr << "vornhost: cannot listen (error " << listenError << ")" << std::endl;
     return kExitUsage;
   }
   std::cout << "vornhost: listening on " << listener->description() << std::endl;
@@ -50,7 +43,7 @@ int run(const HostOptions& options) {
     std::unique_ptr<platform::StreamSocket> peer;
     const std::uint32_t acceptError = listener->accept(peer);
     if (acceptError == platform::kWsaEWouldBlock) {
-      platform::waitReady(listener->nativeHandle(), platform::kReadable, -1);
+      platform::waitReady(*listener, -1);
       continue;
     }
     if (acceptError != 0) {

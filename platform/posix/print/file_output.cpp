@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/print/document_name.h"
 #include "platform/posix/unique_fd.h"
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 #include "platform/posix/unique_fd.h"
 
 namespace vorn::platform::posix {

@@ -17,7 +17,8 @@
 #include "platform/posix/print/file_output.h"
 #include "platform/posix/print/job_counter.h"
 #include "platform/posix/print/paper.h"
-#include "platform/root.h"
+#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/posix/root.h"
 
 namespace vorn::platform {
 namespace {
@@ -56,13 +57,12 @@ class PosixPrinterHandle final : public PrinterHandle {
 // Documents of a built-in printer: numbered from the printer's counter under
 // the platform root, written into its folder.
 std::unique_ptr<posix::PdfOutput> openBuiltinOutput(const PrinterDescription& printer, std::string_view docName) {
-  std::filesystem::path counter;
-  try {
-    counter = rootFolder("printers") / (posix::fileNameComponent(ansiLowerCase(printer.name)) + ".job");
-  } catch (const std::filesystem::filesystem_error& e) {
-    setLastError(e.code().value() != 0 ? win32FromErrno(e.code().value()) : kErrorPathNotFound);
+  std::filesystem::path folder;
+  if (const std::uint32_t error = rootFolder("printers", folder)) {
+    setLastError(error);
     return nullptr;
   }
+  const std::filesystem::path counter = folder / (posix::fileNameComponent(ansiLowerCase(printer.name)) + ".job");
   std::uint32_t jobNumber = 0;
   if (posix::takeJobNumber(counter, jobNumber) != kErrorSuccess) return nullptr;
   return posix::openFolderOutput(printer.outputFolder, jobNumber, docName);
@@ -122,7 +122,7 @@ std::unique_ptr<PrinterSystem> createPrinterSystem(Registry& registry) {
   });
 }
 
-std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& settings) {
+std::unique_ptr<PrinterSystem> posix::createPdfPrinterSystem(const PdfPrinterSettings& settings) {
   PrinterDescription printer;
   printer.kind = posix::PrinterKind::builtinPdf;
   printer.name = settings.name;

@@ -1,29 +1,39 @@
 #include "platform/event_loop.h"
 
-#include "platform/posix/unique_fd.h"
-
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
+#include <stdexcept>
+#include <string>
 #include <thread>
+
+#include "platform/socket.h"
+#include "tests/support/test_support.h"
 
 namespace vorn::platform {
 namespace {
 
-using posix::UniqueFd;
+constexpr std::string_view kEndpoint = "event-loop-test";
 
+// Two connected platform stream sockets over a local endpoint of a fresh root.
 struct SocketPair {
-  UniqueFd a, b;
+  test::TempRoot root;
+  std::unique_ptr<StreamSocket> a, b;
   SocketPair() {
-    int fds[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) throw std::runtime_error("socketpair");
-    a.reset(fds[0]);
-    b.reset(fds[1]);
+    std::unique_ptr<StreamListener> listener;
+    if (listenLocal(kEndpoint, listener) != 0 || startLocalConnect(kEndpoint, a) != 0 ||
+        waitReady(*listener, 5000) == 0 || listener->accept(b) != 0)
+      throw std::runtime_error("no connected pair");
   }
 };
+
+void sendText(StreamSocket& socket, std::string_view text) {
+  std::size_t sent = 0;
+  ASSERT_EQ(socket.send({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, sent), 0u);
+  ASSERT_EQ(sent, text.size());
+}
 
 TEST(EventLoop, PostedTasksRunInOrderAndQuitEndsRunWithItsCode) {
   auto loop = createEventLoop();
@@ -57,20 +67,21 @@ TEST(EventLoop, WatchedSocketReportsReadableAndHangUp) {
   std::string received;
   int calls = 0;
   EventLoop::WatchId id = 0;
-  id = loop->watch(pair.a.get(), kReadable, [&](unsigned ready) {
+  id = loop->watch(*pair.a, kReadable, [&](unsigned ready) {
     ++calls;
     EXPECT_TRUE(ready & kReadable);
-    char buffer[16];
-    const ssize_t n = ::read(pair.a.get(), buffer, sizeof buffer);
+    std::uint8_t buffer[16];
+    std::size_t n = 0;
+    ASSERT_EQ(pair.a->receive(buffer, n), 0u);
     if (n > 0) {
-      received.append(buffer, static_cast<std::size_t>(n));
+      received.append(buffer, buffer + n);
       pair.b.reset();  // the peer hangs up next
     } else {
       loop->unwatch(id);  // from inside its own handler
       loop->quit(0);
     }
   });
-  ASSERT_EQ(::write(pair.b.get(), "ping", 4), 4);
+  sendText(*pair.b, "ping");
   EXPECT_EQ(loop->run(), 0);
   EXPECT_EQ(received, "ping");
   EXPECT_EQ(calls, 2);
@@ -81,16 +92,33 @@ TEST(EventLoop, WritableInterestAndModify) {
   SocketPair pair;
   int writableCalls = 0;
   EventLoop::WatchId id = 0;
-  id = loop->watch(pair.a.get(), kWritable, [&](unsigned ready) {
+  id = loop->watch(*pair.a, kWritable, [&](unsigned ready) {
     if (ready & kWritable) {
       ++writableCalls;
       loop->modify(id, kReadable);  // no more writable reports
-      loop->post([&] { ASSERT_EQ(::write(pair.b.get(), "x", 1), 1); });
+      loop->post([&] { sendText(*pair.b, "x"); });
     } else {
       loop->quit(writableCalls);
     }
   });
   EXPECT_EQ(loop->run(), 1);
+}
+
+TEST(EventLoop, WatchedListenerReportsAWaitingConnection) {
+  test::TempRoot root;
+  auto loop = createEventLoop();
+  std::unique_ptr<StreamListener> listener;
+  ASSERT_EQ(listenLocal(kEndpoint, listener), 0u);
+  std::unique_ptr<StreamSocket> client;
+  std::unique_ptr<StreamSocket> accepted;
+  loop->watch(*listener, [&](unsigned ready) {
+    EXPECT_EQ(ready, kReadable);
+    EXPECT_EQ(listener->accept(accepted), 0u);
+    loop->quit(0);
+  });
+  loop->post([&] { ASSERT_EQ(startLocalConnect(kEndpoint, client), 0u); });
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_NE(accepted, nullptr);
 }
 
 TEST(EventLoop, TerminationSignalRunsTheRequestTask) {

@@ -1,7 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/error.h"
-#include "platform/posix/reg_file.h"
+#include "platform/posix/reg_writer.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 // service, what it was started with: "spawned fds=0,1,2 session=own
 // blocked=none ignored=none cwd=root" when all is as it should be.
 #include "platform/process.h"
-#include "platform/root.h"
+#include "platform/posix/root.h"
 #include "platform/service_dispatcher.h"
 
 #include <fcntl.h>

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "agent/hostlink/host_link.h"
+#include "termlink/host_link.h"
 #include "platform/event_loop.h"
 #include "platform/socket.h"
 #include "termlink/term_link.h"
@@ -124,7 +124,7 @@ class HostThread {
             const auto error = listener_->accept(peer);
             if (error == 0) break;
             if (error != platform::kWsaEWouldBlock) return;
-            if (platform::waitReady(listener_->nativeHandle(), platform::kReadable, 10000) == 0) return;
+            if (platform::waitReady(*listener_, 10000) == 0) return;
           }
           vornhost::FrameChannel channel(std::move(peer));
           script(channel);

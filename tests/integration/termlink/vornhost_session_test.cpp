@@ -30,7 +30,7 @@ SessionRun serve(std::vector<std::string_view> args, const std::vector<vornhost:
   const auto options = vornhost::ParseHostOptions(args, error);
   EXPECT_TRUE(options) << error;
   std::unique_ptr<platform::StreamListener> listener;
-  EXPECT_EQ(platform::listenLocal(platform::localStreamPath("termlink-7"), listener), 0u);
+  EXPECT_EQ(platform::listenLocal("termlink-7", listener), 0u);
 
   SessionRun run;
   std::ostringstream out;
@@ -38,7 +38,7 @@ SessionRun serve(std::vector<std::string_view> args, const std::vector<vornhost:
     std::thread host([&] {
       std::unique_ptr<platform::StreamSocket> peer;
       while (listener->accept(peer) == platform::kWsaEWouldBlock)
-        platform::waitReady(listener->nativeHandle(), platform::kReadable, 5000);
+        platform::waitReady(*listener, 5000);
       if (peer) vornhost::ServeAgent(std::move(peer), *options, items, run.totals, out);
     });
     LoopRunner runner;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "agent/diag/error_code_text.h"
-#include "agent/hostlink/sink.h"
 #include "tests/fakes/recording_event_source.h"
 
 namespace vorn {
@@ -73,15 +72,10 @@ TEST(Termination, Table) {
   }
 }
 
-// The handlers with a recording event log, a counted close request and a
-// recorded intake.
-class HostEventHandlersTest : public ::testing::Test {
+// The events of a rejection or termination, written with a recording event log.
+class HostEventLogTest : public ::testing::Test {
  protected:
-  HostEventHandlersTest()
-      : log_(std::make_unique<fakes::RecordingEventSource>(recorder_)),
-        handlers_(log_, "laser1",
-                  {[this] { ++closeRequests_; }, [this] { return linkState_; },
-                   [this](const Variant& m) { intake_.emplace_back(m.bytes.begin(), m.bytes.end()); }}) {}
+  HostEventLogTest() : log_(std::make_unique<fakes::RecordingEventSource>(recorder_)) {}
 
   void expectOneEvent(std::uint16_t type, const std::string& text) {
     ASSERT_EQ(recorder_.events.size(), 1u);
@@ -96,82 +90,36 @@ class HostEventHandlersTest : public ::testing::Test {
 
   fakes::EventRecorder recorder_;
   AgentEventLog log_;
-  int closeRequests_ = 0;
-  std::int32_t linkState_ = 2;
-  std::vector<std::vector<std::uint8_t>> intake_;
-  HostEventHandlers handlers_;
 };
 
-TEST_F(HostEventHandlersTest, AcceptanceDoesNothing) {
-  handlers_.ConnectResult(0, 1234);
-  EXPECT_TRUE(recorder_.events.empty());
-  EXPECT_EQ(closeRequests_, 0);
-}
-
-TEST_F(HostEventHandlersTest, RejectionWritesItsTextAndClosesOnce) {
-  handlers_.ConnectResult(72, 0);
+TEST_F(HostEventLogTest, RejectionWritesItsText) {
+  LogAttachRejection(log_, "laser1", 72, 0);
   expectOneEvent(platform::kEventLogErrorType, "terminating - Attach request rejected - 'User' name not known");
-  EXPECT_EQ(closeRequests_, 1);
 }
 
-TEST_F(HostEventHandlersTest, RejectionWithoutTextClosesSilently) {
-  handlers_.ConnectResult(147, 0);
-  handlers_.ConnectResult(-1, static_cast<std::int32_t>(0x8008274Du));
+TEST_F(HostEventLogTest, RejectionWithoutTextWritesNothing) {
+  LogAttachRejection(log_, "laser1", 147, 0);
+  LogAttachRejection(log_, "laser1", -1, static_cast<std::int32_t>(0x8008274Du));
   EXPECT_TRUE(recorder_.events.empty());
-  EXPECT_EQ(closeRequests_, 2);
 }
 
-TEST_F(HostEventHandlersTest, LinkFailureDetailUsesErrorCodeText) {
-  handlers_.ConnectResult(-1, static_cast<std::int32_t>(0x80004005u));
+TEST_F(HostEventLogTest, LinkFailureDetailUsesErrorCodeText) {
+  LogAttachRejection(log_, "laser1", -1, static_cast<std::int32_t>(0x80004005u));
   expectOneEvent(platform::kEventLogErrorType,
                  "terminating - Attach request rejected - " + ErrorCodeText(0x80004005u));
 }
 
-TEST_F(HostEventHandlersTest, TerminateWritesTheTableEventThenCloses) {
-  handlers_.Terminate(2, 0);
+TEST_F(HostEventLogTest, TerminationWritesTheTableEvent) {
+  LogTermination(log_, "laser1", 2, 0);
   expectOneEvent(platform::kEventLogInformationType, "terminating - the online application has been shut down.");
-  EXPECT_EQ(closeRequests_, 1);
   recorder_.events.clear();
-  handlers_.Terminate(7, 255);
+  LogTermination(log_, "laser1", 7, 255);
   expectOneEvent(platform::kEventLogErrorType, "terminating - an invalid message was received: 7, ff");
-  EXPECT_EQ(closeRequests_, 2);
 }
 
-TEST_F(HostEventHandlersTest, TerminateReasonOneClosesSilently) {
-  handlers_.Terminate(1, 5);
+TEST_F(HostEventLogTest, TerminationReasonOneWritesNothing) {
+  LogTermination(log_, "laser1", 1, 5);
   EXPECT_TRUE(recorder_.events.empty());
-  EXPECT_EQ(closeRequests_, 1);
-}
-
-TEST_F(HostEventHandlersTest, PrinterIdleChangesNothing) {
-  handlers_.PrinterIdle();
-  EXPECT_TRUE(recorder_.events.empty());
-  EXPECT_EQ(closeRequests_, 0);
-  EXPECT_TRUE(intake_.empty());
-}
-
-TEST_F(HostEventHandlersTest, MessagesReachTheIntakeOnlyWhileConnected) {
-  const std::vector<std::uint8_t> bytes = {1, 0, 0, 0, 'x'};
-  linkState_ = 0;
-  handlers_.ReadMessage(Variant{kVtByteArray, bytes});
-  EXPECT_TRUE(intake_.empty());
-  linkState_ = 2;
-  handlers_.ReadMessage(Variant{kVtByteArray, bytes});
-  ASSERT_EQ(intake_.size(), 1u);
-  EXPECT_EQ(intake_[0], bytes);
-}
-
-TEST_F(HostEventHandlersTest, SinkForwardsEachEventToTheMainWindow) {
-  sink receiver(handlers_);
-  receiver.ConnectResult(78, 0, 111, 222);
-  receiver.PrinterIdle();
-  receiver.Terminate(1, 0);
-  const std::vector<std::uint8_t> bytes = {1, 0};
-  receiver.ReadMessage(Variant{kVtByteArray, bytes});
-  expectOneEvent(platform::kEventLogErrorType,
-                 "terminating - Attach request rejected - Tables full, no room for additional printer");
-  EXPECT_EQ(closeRequests_, 2);
-  EXPECT_EQ(intake_.size(), 1u);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "agent/hostlink/host_events.h"
 #include "tests/fakes/fake_host_link.h"
 #include "tests/fakes/recording_event_source.h"
 
@@ -85,7 +84,9 @@ TEST_F(HostLinkConnectionTest, EventsReachTheMainWindowThroughTheSink) {
   script_.subscriber->ConnectResult(72, 5, 9, 9);
   script_.subscriber->PrinterIdle();
   script_.subscriber->Terminate(3, 4);
-  EXPECT_EQ(window_.seen, (Calls{"connect-result 72 5", "idle", "terminate 3 4"}));
+  const std::vector<std::uint8_t> bytes = {1, 0};
+  script_.subscriber->ReadMessage(Variant{kVtByteArray, bytes});
+  EXPECT_EQ(window_.seen, (Calls{"connect-result 72 5", "idle", "terminate 3 4", "message 2"}));
 }
 
 TEST_F(HostLinkConnectionTest, CreationFailureIsLoggedWithItsCode) {
@@ -93,7 +94,7 @@ TEST_F(HostLinkConnectionTest, CreationFailureIsLoggedWithItsCode) {
   script_.createResult = static_cast<platform::HRESULT>(0x80080004u);
   HostLinkConnection connection(factory_, log_, window_);
   EXPECT_EQ(connection.SetUp(profile_), -1);
-  EXPECT_FALSE(connection.hasLink());
+  EXPECT_EQ(connection.linkInterface(), nullptr);
   EXPECT_EQ(connection.linkState(), 0);
   ASSERT_EQ(recorder_.events.size(), 1u);
   EXPECT_EQ(eventText(0, 1), "termlink->createinstance failed");
@@ -120,9 +121,8 @@ TEST_F(HostLinkConnectionTest, ConnectFailureReleasesTheLinkAtOnce) {
   {
     HostLinkConnection connection(factory_, log_, window_);
     EXPECT_EQ(connection.SetUp(profile_), -1);
-    EXPECT_FALSE(connection.hasLink());
+    EXPECT_EQ(connection.linkInterface(), nullptr);
     EXPECT_EQ(connection.linkState(), 0);
-    EXPECT_EQ(connection.WriteMessage(Variant{}), platform::kEPointer);
     ASSERT_EQ(recorder_.events.size(), 1u);
     EXPECT_EQ(eventText(0, 1), "termlink->connect failed");
     EXPECT_EQ(eventText(0, 2), std::nullopt);
@@ -139,10 +139,12 @@ TEST_F(HostLinkConnectionTest, SecondSetUpReleasesTheFirstLink) {
   EXPECT_EQ(script_.calls, (Calls{"create", "advise", "connect", "release", "create", "advise", "connect"}));
 }
 
-TEST_F(HostLinkConnectionTest, WriteMessageGoesThroughTheLink) {
+TEST_F(HostLinkConnectionTest, TheLinkIsHeldOnceSetUp) {
   HostLinkConnection connection(factory_, log_, window_);
+  EXPECT_EQ(connection.linkInterface(), nullptr);
   ASSERT_EQ(connection.SetUp(profile_), 0);
-  EXPECT_EQ(connection.WriteMessage(Variant{}), platform::kSOk);
+  ASSERT_NE(connection.linkInterface(), nullptr);
+  EXPECT_EQ(connection.linkInterface()->WriteMessage(Variant{}), platform::kSOk);
   EXPECT_EQ(script_.calls.back(), "write");
 }
 
@@ -163,11 +165,6 @@ TEST_F(FatalPaths, ExceptionDuringSetUpIsFatalAtLine391) {
   script_.throwComErrorOnConnect = true;
   HostLinkConnection connection(factory_, log_, window_);
   EXPECT_EXIT(connection.SetUp(profile_), ::testing::ExitedWithCode(255), "COM Exception.*MainFrm at line 391");
-}
-
-TEST_F(FatalPaths, ExceptionDuringTerminateIsFatalAtLine679) {
-  HostEventHandlers handlers(log_, "laser1", {[] { throw std::runtime_error("post failed"); }, nullptr, nullptr});
-  EXPECT_EXIT(handlers.Terminate(2, 0), ::testing::ExitedWithCode(255), "Unknown Exception.*MainFrm at line 679");
 }
 
 }  // namespace

@@ -6,11 +6,11 @@
 
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
+#include "agent/render/render_state.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
 #include "tests/fakes/fake_printer_system.h"
-#include "tests/fakes/fake_renderer.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
 namespace vorn::testing {
@@ -25,24 +25,23 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
   RecordedEventLog events;
   fakes::FakePrinterSystem printers;
   fakes::FakeFileSystem files;
-  fakes::FakeRenderer renderer;
   fakes::FakeClock clock(99998);
   fakes::HostLinkScript host;
   fakes::FakeHostLink link{host};
   files.add("/spool/Pay_Run-99998.lis", "older");
-  PrintJobs jobs(settings, printers, files, renderer, events.log);
-  PrintIntake intake(settings, jobs, events.log, clock, files);
+  RenderState render(printers, files);
+  PrintJobs jobs(settings, printers, files, render, events.log);
+  PrintIntake intake(settings, jobs, &link, events.log, clock, files);
 
   const std::string head = std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY " +
                            "Pay Run                       " + "\r\nPage 1\f";
   const std::string tail = std::string("\x01\x00\x00\x00", 4) + "\x0e\x03Page 2\f\x02/";
   for (const std::string& message : {head, tail}) {
     const Bytes bytes = bytesOf(message);
-    intake.ReadMessage(Variant{kVtByteArray, bytes}, PrintIntake::kLinkConnected, &link);
+    intake.ReadMessage(Variant{kVtByteArray, bytes});
   }
 
   EXPECT_FALSE(jobs.jobOpen());
-  EXPECT_EQ(jobs.reportName(), "Pay_Run");
   EXPECT_EQ(files.content("/spool/Pay_Run-99998.lis"), "older");
   EXPECT_EQ(files.content("/spool/Pay_Run-99999.lis"),
             "\r\nPage 1\r\n^EJECT\r\n   Page 2\r\n");

@@ -45,11 +45,11 @@ const std::vector<std::uint8_t> kAck{0x01, 0, 0, 0, 0, 0};
 class PrintIntakeTest : public ::testing::Test {
  protected:
   PrintIntake& intake(JobSettings settings = {}) {
-    intake_ = std::make_unique<PrintIntake>(std::move(settings), sink, events.log, clock, files);
+    intake_ = std::make_unique<PrintIntake>(std::move(settings), sink, &link, events.log, clock, files);
     return *intake_;
   }
   void feed(const std::vector<Bytes>& messages) {
-    for (const auto& message : messages) intake_->processprint(message, &link);
+    for (const auto& message : messages) intake_->processprint(message);
   }
 
   RecordedEventLog events;
@@ -65,7 +65,7 @@ class PrintIntakeTest : public ::testing::Test {
 
 TEST_F(PrintIntakeTest, MessagesShorterThanTwoBytesAreRejectedWithoutAcknowledgement) {
   for (const Bytes& message : {Bytes{}, Bytes{0x01}}) {
-    intake().processprint(message, &link);
+    intake().processprint(message);
   }
   EXPECT_EQ(events.lines(), (Lines{"processprint error in print command header or structure",
                                    "processprint error in print command header or structure"}));
@@ -220,7 +220,7 @@ TEST_F(PrintIntakeTest, OptionBitsFollowTheProfile) {
   };
   for (const auto& c : cases) {
     sink.calls.clear();
-    intake(c.settings).processprint(header("F", "R", "\r"), &link);
+    intake(c.settings).processprint(header("F", "R", "\r"));
     const auto found = std::find(sink.calls.begin(), sink.calls.end(), c.start);
     EXPECT_NE(found, sink.calls.end()) << c.name;
   }
@@ -232,7 +232,7 @@ TEST_F(PrintIntakeTest, PrintToFileChoosesTheNameBeforeStartingWithSanitisedForm
   s.ptfOpt = 4;
   s.ptfPath = "/out/";
   clock.now = 7;
-  intake(s).processprint(header("../a", "Rep/1", "\r"), &link);
+  intake(s).processprint(header("../a", "Rep/1", "\r"));
   ASSERT_GE(sink.calls.size(), 3u);
   EXPECT_EQ(sink.calls[0], "file /out/..+a-Rep+1-00007.dat");
   EXPECT_EQ(sink.calls[1], "report Rep+1");
@@ -240,24 +240,16 @@ TEST_F(PrintIntakeTest, PrintToFileChoosesTheNameBeforeStartingWithSanitisedForm
 }
 
 TEST_F(PrintIntakeTest, NoFileNameWithoutPrintToFile) {
-  intake().processprint(header("F", "R", "\r"), &link);
+  intake().processprint(header("F", "R", "\r"));
   for (const auto& call : sink.calls) EXPECT_NE(call.rfind("file ", 0), 0u) << call;
   EXPECT_TRUE(files.opened.empty());
-}
-
-TEST_F(PrintIntakeTest, ReceiveIgnoresMessagesWhileTheLinkIsNotConnected) {
-  const Bytes message = header("F", "R", "\r");
-  for (int state : {0, 1, 3, -1}) intake().receive(Variant{kVtByteArray, message}, state, &link);
-  EXPECT_TRUE(sink.calls.empty());
-  EXPECT_TRUE(events.lines().empty());
-  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(PrintIntakeTest, ReceiveRejectsAnythingButAByteArray) {
   const Bytes message = header("F", "R", "\r");
   for (std::uint16_t vt : {std::uint16_t{kVtUi1}, std::uint16_t{0x2008}, std::uint16_t{0}}) {
     try {
-      intake().receive(Variant{vt, message}, PrintIntake::kLinkConnected, &link);
+      intake().receive(Variant{vt, message});
       ADD_FAILURE() << "accepted type " << vt;
     } catch (const ComError& error) {
       EXPECT_EQ(error.code(), platform::kEInvalidArg);
@@ -268,8 +260,9 @@ TEST_F(PrintIntakeTest, ReceiveRejectsAnythingButAByteArray) {
 }
 
 TEST_F(PrintIntakeTest, AcknowledgementWithoutLinkFailsWithEPointer) {
+  PrintIntake withoutLink({}, sink, nullptr, events.log, clock, files);
   try {
-    intake().receive(Variant{kVtByteArray, continuation("x")}, PrintIntake::kLinkConnected, nullptr);
+    withoutLink.receive(Variant{kVtByteArray, continuation("x")});
     ADD_FAILURE() << "no failure without a link";
   } catch (const ComError& error) {
     EXPECT_EQ(error.code(), platform::kEPointer);
@@ -278,7 +271,7 @@ TEST_F(PrintIntakeTest, AcknowledgementWithoutLinkFailsWithEPointer) {
 
 TEST_F(PrintIntakeTest, AcknowledgementReturnsTheLinkResult) {
   host.writeResult = platform::kEFail;
-  EXPECT_EQ(intake().processprint(continuation("x"), &link), platform::kEFail);
+  EXPECT_EQ(intake().processprint(continuation("x")), platform::kEFail);
 }
 
 TEST_F(PrintIntakeTest, OverlongMessageIsCutToTheIntakeBufferAndAcknowledgedOnce) {
@@ -287,7 +280,7 @@ TEST_F(PrintIntakeTest, OverlongMessageIsCutToTheIntakeBufferAndAcknowledgedOnce
   const Bytes message = bytesOf(std::string("\x01\x00\x00\x00", 4) + data);
   ASSERT_EQ(message.size(), 9000u);
   sink.open = true;
-  intake().receive(Variant{kVtByteArray, message}, PrintIntake::kLinkConnected, &link);
+  intake().receive(Variant{kVtByteArray, message});
 
   EXPECT_EQ(events.lines(), (Lines{"processprint message longer than 8208 bytes, cut|9000"}));
   EXPECT_EQ(sink.data.size(), PrintIntake::kIntakeBufferSize - 4);
@@ -298,7 +291,7 @@ TEST_F(PrintIntakeTest, OverlongMessageIsCutToTheIntakeBufferAndAcknowledgedOnce
 TEST_F(PrintIntakeTest, MessageOfExactlyTheBufferSizeIsWhole) {
   const Bytes message = continuation(std::string(PrintIntake::kIntakeBufferSize - 6, 'b') + kEnd);
   sink.open = true;
-  intake().receive(Variant{kVtByteArray, message}, PrintIntake::kLinkConnected, &link);
+  intake().receive(Variant{kVtByteArray, message});
   EXPECT_TRUE(events.lines().empty());
   EXPECT_FALSE(sink.open);
   EXPECT_EQ(sink.data.size(), PrintIntake::kIntakeBufferSize - 6);
@@ -314,9 +307,9 @@ TEST(PrintIntakeDeathTest, WrongTypeEndsTheAgentAsComException) {
         fakes::FakeFileSystem files;
         fakes::HostLinkScript host;
         fakes::FakeHostLink link{host};
-        PrintIntake intake({}, sink, events.log, clock, files);
+        PrintIntake intake({}, sink, &link, events.log, clock, files);
         const Bytes message = continuation("x");
-        intake.ReadMessage(Variant{kVtUi1, message}, PrintIntake::kLinkConnected, &link);
+        intake.ReadMessage(Variant{kVtUi1, message});
       },
       ::testing::ExitedWithCode(255), "COM Exception");
 }

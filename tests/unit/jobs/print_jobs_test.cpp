@@ -4,10 +4,13 @@
 #include <string>
 
 #include "agent/diag/exceptions.h"
+#include "agent/render/render_state.h"
+#include "agent/render/vorn_print.h"
+#include "platform/device_mode.h"
 #include "platform/error.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_printer_system.h"
-#include "tests/fakes/fake_renderer.h"
+#include "tests/fakes/recording_device.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
@@ -15,6 +18,7 @@ namespace vorn::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+using fakes::Call;
 
 JobSettings targetSettings(OutputTarget target) {
   JobSettings s;
@@ -24,21 +28,32 @@ JobSettings targetSettings(OutputTarget target) {
   return s;
 }
 
+// The jobs run the real engine; its device contexts record what it does and
+// fail where the device log is told to.
 class PrintJobsTest : public ::testing::Test {
  protected:
-  PrintJobsTest() { printers.printerName = "Laser 5"; }
+  PrintJobsTest() {
+    printers.printerName = "Laser 5";
+    printers.deviceLog = device;
+    render.deviceMode = &deviceMode;
+  }
 
   PrintJobs& jobs(JobSettings settings) {
-    jobs_ = std::make_unique<PrintJobs>(std::move(settings), printers, files, renderer, events.log);
+    jobs_ = std::make_unique<PrintJobs>(std::move(settings), printers, files, render, events.log);
     jobs_->setReportName("Daily");
     jobs_->setOutputFileName("/out/Daily.dat");
     return *jobs_;
   }
 
+  // What the engine drew, line by line.
+  Lines drawn() const { return device->texts(); }
+
   RecordedEventLog events;
   fakes::FakePrinterSystem printers;
   fakes::FakeFileSystem files;
-  fakes::FakeRenderer renderer;
+  std::shared_ptr<fakes::DeviceLog> device = std::make_shared<fakes::DeviceLog>();
+  platform::DeviceMode deviceMode{platform::DeviceMode::kPublicSize};
+  RenderState render{printers, files};
 
  private:
   std::unique_ptr<PrintJobs> jobs_;
@@ -58,28 +73,37 @@ TEST(OutputTargetSelection, DirectToDiskCountsOnlyWithPrintToFile) {
 
 class RendererTargets : public PrintJobsTest, public ::testing::WithParamInterface<OutputTarget> {};
 
-TEST_P(RendererTargets, JobRunsThroughTheRendererOnItsOwnDeviceContext) {
+TEST_P(RendererTargets, JobRunsThroughTheEngineOnItsOwnDeviceContext) {
   PrintJobs& job = jobs(targetSettings(GetParam()));
-  job.jobstart(0x44);
+  job.jobstart(OPT_TO_FILE | OPT_EJECT_MARK);
   ASSERT_TRUE(job.jobOpen());
   EXPECT_EQ(printers.dcsCreated, 1);  // for "Laser 5": the fake makes none for another printer
   EXPECT_FALSE(printers.lastDCHadInit);
-  EXPECT_EQ(renderer.docName, "Vorn: Daily");
-  EXPECT_EQ(renderer.outputFileName, "/out/Daily.dat");
-  EXPECT_EQ(renderer.options, 0x44u);
+  const auto docs = device->of(Call::StartDoc);
+  ASSERT_EQ(docs.size(), 1u);
+  EXPECT_EQ(docs[0].text, "Vorn: Daily");
+  EXPECT_EQ(docs[0].output, std::optional<std::string>("/out/Daily.dat"));  // the document's output file
+  EXPECT_EQ(render.options, OPT_TO_FILE | OPT_EJECT_MARK);
   EXPECT_EQ(printers.dcsLive, 1);
 
-  job.jobdata(bytesOf("abc"), false);
-  job.jobdata(bytesOf("def"), true);
-  EXPECT_EQ(renderer.rendered, "abcdef");
-  EXPECT_EQ(renderer.dataCalls, 2);
+  job.jobdata(bytesOf("abc\r\n"), false);
+  job.jobdata(bytesOf("def\r\n"), true);
+  EXPECT_EQ(drawn(), (Lines{"abc", "def"}));
 
   job.jobend();
   EXPECT_FALSE(job.jobOpen());
-  EXPECT_EQ(renderer.ends, 1);
+  EXPECT_EQ(device->count(Call::EndDoc), 1);
   EXPECT_EQ(printers.dcsLive, 0);
   EXPECT_TRUE(events.lines().empty());
   EXPECT_TRUE(files.empty());
+}
+
+TEST_P(RendererTargets, DocumentWithoutTheFileOptionHasNoOutputFile) {
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0);
+  const auto docs = device->of(Call::StartDoc);
+  ASSERT_EQ(docs.size(), 1u);
+  EXPECT_FALSE(docs[0].output.has_value());
 }
 
 TEST_P(RendererTargets, FailedCreateDCLeavesTheJobClosed) {
@@ -87,43 +111,54 @@ TEST_P(RendererTargets, FailedCreateDCLeavesTheJobClosed) {
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   EXPECT_FALSE(job.jobOpen());
-  EXPECT_EQ(renderer.starts, 0);
+  EXPECT_TRUE(device->calls.empty());
   EXPECT_EQ(events.lines(), (Lines{"Error while initializing printing - createDC failed"}));
 }
 
 TEST_P(RendererTargets, RefusedStartDeletesTheDeviceContext) {
-  renderer.startResult = -2;
-  PrintJobs& job = jobs(targetSettings(GetParam()));
-  job.jobstart(0);
-  EXPECT_FALSE(job.jobOpen());
-  EXPECT_EQ(printers.dcsCreated, 1);
-  EXPECT_EQ(printers.dcsLive, 0);
-  EXPECT_EQ(events.lines(), (Lines{"Error while initializing printing - VornPrintStart failed|-2"}));
-  job.jobend();
-  EXPECT_EQ(renderer.ends, 0);
+  const struct {
+    Call refused;
+    const char* event;
+  } cases[] = {
+      {Call::SetTextAlign, "Error while initializing printing - VornPrintStart failed|-2"},
+      {Call::StartDoc, "Error while initializing printing - VornPrintStart failed|-1"},
+  };
+  for (const auto& c : cases) {
+    *device = {};
+    device->failEvery(c.refused);
+    RecordedEventLog log;
+    PrintJobs job(targetSettings(GetParam()), printers, files, render, log.log);
+    job.jobstart(0);
+    EXPECT_FALSE(job.jobOpen());
+    EXPECT_EQ(printers.dcsLive, 0);
+    EXPECT_EQ(log.lines(), (Lines{c.event}));
+    job.jobend();
+    EXPECT_EQ(device->count(Call::EndDoc), 0);
+  }
+  EXPECT_EQ(printers.dcsCreated, 2);
 }
 
 TEST_P(RendererTargets, RenderingFailureEndsTheJobAtOnce) {
-  renderer.dataResult = -1;
-  renderer.failDataAtCall = 1;
+  device->failEvery(Call::EndPage);  // the form feed's page end
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
-  job.jobdata(bytesOf("one"), false);
+  job.jobdata(bytesOf("one\r\n"), false);
   EXPECT_TRUE(job.jobOpen());
-  job.jobdata(bytesOf("two"), false);
+  job.jobdata(bytesOf("two\r\n\f"), false);
   EXPECT_FALSE(job.jobOpen());
-  EXPECT_EQ(renderer.ends, 1);
+  EXPECT_EQ(device->count(Call::EndDoc), 1);
   EXPECT_EQ(printers.dcsLive, 0);
-  job.jobdata(bytesOf("three"), true);
-  EXPECT_EQ(renderer.rendered, "onetwo");
-  EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintData failed|-1"}));
+  job.jobdata(bytesOf("three\r\n"), true);
+  EXPECT_EQ(drawn(), (Lines{"one", "two"}));
+  EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintData failed|-6"}));
 }
 
-TEST_P(RendererTargets, EmptyBlockStillReachesTheRenderer) {
+TEST_P(RendererTargets, EmptyBlockLeavesTheJobOpen) {
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   job.jobdata({}, true);
-  EXPECT_EQ(renderer.dataCalls, 1);
+  EXPECT_TRUE(job.jobOpen());
+  EXPECT_TRUE(events.lines().empty());
 }
 
 TEST_P(RendererTargets, EveryJobGetsAFreshDeviceContext) {
@@ -144,10 +179,9 @@ INSTANTIATE_TEST_SUITE_P(Targets, RendererTargets,
 
 TEST_F(PrintJobsTest, ClosedJobIgnoresDataAndEnd) {
   PrintJobs& job = jobs(targetSettings(OutputTarget::spoolerDevice));
-  job.jobdata(bytesOf("x"), true);
+  job.jobdata(bytesOf("x\r\n"), true);
   job.jobend();
-  EXPECT_EQ(renderer.dataCalls, 0);
-  EXPECT_EQ(renderer.ends, 0);
+  EXPECT_TRUE(device->calls.empty());
   EXPECT_TRUE(events.lines().empty());
 }
 
@@ -166,7 +200,6 @@ TEST_F(PrintJobsTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
   EXPECT_EQ(files.openFiles, 0);
   EXPECT_EQ(files.closes, 1);
   EXPECT_EQ(printers.dcsCreated, 0);
-  EXPECT_EQ(renderer.starts, 0);
   EXPECT_TRUE(events.lines().empty());
 }
 
@@ -197,7 +230,8 @@ TEST_F(PrintJobsTest, DocumentNameOfEmptyReport) {
   job.setReportName("");
   EXPECT_EQ(job.documentName(), "Vorn: ");
   job.jobstart(0);
-  EXPECT_EQ(renderer.docName, "Vorn: ");
+  ASSERT_EQ(device->of(Call::StartDoc).size(), 1u);
+  EXPECT_EQ(device->of(Call::StartDoc)[0].text, "Vorn: ");
 }
 
 // A failed write of the output file ends the agent as a framework exception.
@@ -208,9 +242,9 @@ TEST(PrintJobsDeathTest, FailedDiskWriteIsFatal) {
         RecordedEventLog events;
         fakes::FakePrinterSystem printers;
         fakes::FakeFileSystem files;
-        fakes::FakeRenderer renderer;
+        RenderState render(printers, files);
         files.writeError = platform::kErrorDiskFull;
-        PrintJobs job(targetSettings(OutputTarget::directToDisk), printers, files, renderer, events.log);
+        PrintJobs job(targetSettings(OutputTarget::directToDisk), printers, files, render, events.log);
         job.setOutputFileName("out");
         job.jobstart(0);
         job.jobdata(bytesOf("text"), false);

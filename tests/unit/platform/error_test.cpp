@@ -1,4 +1,5 @@
 #include "platform/error.h"
+#include "platform/posix/errno_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "platform/posix/reg_file.h"
+#include "platform/posix/reg_parser.h"
+#include "platform/posix/reg_writer.h"
 
 #include "platform/registry.h"
 

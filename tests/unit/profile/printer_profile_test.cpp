@@ -10,10 +10,7 @@
 #include <vector>
 
 #include "agent/diag/agent_event_log.h"
-#include "agent/render/render_state.h"
 #include "platform/error.h"
-#include "platform/file.h"
-#include "platform/printer_system.h"
 #include "platform/registry.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/recording_event_source.h"
@@ -25,40 +22,6 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 constexpr const char* kKey = "SOFTWARE\\Kolvane\\VornPrint\\profiles\\laser1";
-
-// The profile read never touches the renderer's services; these only let a
-// RenderState be built.
-class UnusedPrinterSystem : public platform::PrinterSystem {
- public:
-  std::uint32_t openPrinter(std::string_view, std::unique_ptr<platform::PrinterHandle>&) override {
-    ADD_FAILURE() << "the profile read opened a printer";
-    return platform::kErrorNotSupported;
-  }
-  std::unique_ptr<platform::DeviceContext> createDC(std::string_view,
-                                                    const platform::DeviceMode*) override {
-    ADD_FAILURE() << "the profile read created a device context";
-    return nullptr;
-  }
-};
-
-class UnusedFileSystem : public platform::FileSystem {
- public:
-  std::uint32_t openForReading(std::string_view, std::unique_ptr<platform::File>&) override {
-    return fail();
-  }
-  std::uint32_t openToProbe(std::string_view, std::unique_ptr<platform::File>&) override {
-    return fail();
-  }
-  std::uint32_t createExclusive(std::string_view, std::unique_ptr<platform::File>&) override {
-    return fail();
-  }
-
- private:
-  static std::uint32_t fail() {
-    ADD_FAILURE() << "the profile read opened a file";
-    return platform::kErrorNotSupported;
-  }
-};
 
 const std::vector<std::string> kRequiredReads = {"Location", "Machine", "Online",   "Port",
                                                  "User",     "printerid", "printername"};
@@ -85,7 +48,7 @@ class ReadPrinterProfileTest : public ::testing::Test {
     registry.setString(kKey, "printername", "Office Laser");
   }
 
-  int read() { return ReadPrinterProfile(registry, log, profile, render); }
+  int read() { return ReadPrinterProfile(registry, log, profile); }
 
   // Reads a profile holding the required values and one more value.
   PrinterProfile readWith(const std::string& name, std::uint32_t type,
@@ -117,9 +80,6 @@ class ReadPrinterProfileTest : public ::testing::Test {
   fakes::FakeRegistry registry;
   fakes::EventRecorder recorder;
   AgentEventLog log{std::make_unique<fakes::RecordingEventSource>(recorder)};
-  UnusedPrinterSystem printers;
-  UnusedFileSystem files;
-  RenderState render{printers, files};
   PrinterProfile profile;
 };
 
@@ -147,14 +107,11 @@ TEST_F(ReadPrinterProfileTest, OnlyTheRequiredTextsMakeACompleteProfile) {
                     profile.PrintToFile, profile.directtodisk, profile.JetformFlag}) {
     EXPECT_FALSE(flag);
   }
-  EXPECT_EQ(render.printerName, "Office Laser");
-  EXPECT_EQ(render.loadDirectory, "");
-  EXPECT_EQ(render.mainTray, 0);
-  EXPECT_EQ(render.altTray, 0);
+  EXPECT_EQ(profile.printername, "Office Laser");
   EXPECT_EQ(registry.state().openKeys, 0);
 }
 
-TEST_F(ReadPrinterProfileTest, ReadsEveryValueInOrderAndPublishesFour) {
+TEST_F(ReadPrinterProfileTest, ReadsEveryValueInOrder) {
   setRequired();
   registry.setString(kKey, "Port", "5023");
   registry.setString(kKey, "CommType", "socket");
@@ -197,11 +154,7 @@ TEST_F(ReadPrinterProfileTest, ReadsEveryValueInOrderAndPublishesFour) {
   EXPECT_EQ(profile.AltTray, 260);
   EXPECT_EQ(profile.PTFOpt, 3);
   EXPECT_EQ(profile.PTFPath, "/srv/out/rep");
-
-  EXPECT_EQ(render.printerName, "Office Laser");
-  EXPECT_EQ(render.loadDirectory, "C:\\forms\\");
-  EXPECT_EQ(render.mainTray, 15);
-  EXPECT_EQ(render.altTray, 260);
+  EXPECT_EQ(profile.printername, "Office Laser");
 }
 
 TEST_F(ReadPrinterProfileTest, AKeyThatCannotBeOpenedIsReportedWithItsPath) {
@@ -216,10 +169,9 @@ TEST_F(ReadPrinterProfileTest, AKeyThatCannotBeOpenedIsReportedWithItsPath) {
     fakes::FakeRegistry other;
     other.state().openFailure = failure;
     profile.name = "missing";
-    EXPECT_EQ(ReadPrinterProfile(other, log, profile, render), -1);
+    EXPECT_EQ(ReadPrinterProfile(other, log, profile), -1);
     expectOneEvent("couldn't open registry key", "SOFTWARE\\Kolvane\\VornPrint\\profiles\\missing");
     EXPECT_TRUE(other.state().queriedNames.empty());
-    EXPECT_EQ(render.printerName, "");
   }
 }
 
@@ -237,7 +189,6 @@ TEST_F(ReadPrinterProfileTest, EachMissingRequiredTextStopsTheReadBeforeTheOptio
     expectOneEvent("registry info missing", kKey);
     EXPECT_EQ(registry.state().queriedNames, kRequiredReads);
     EXPECT_EQ(registry.state().openKeys, 0);
-    EXPECT_EQ(render.printerName, "");
   }
 }
 
@@ -270,7 +221,7 @@ TEST_F(ReadPrinterProfileTest, AnEmptyProfileNameOpensTheProfilesKeyItself) {
 TEST_F(ReadPrinterProfileTest, WithoutAnEventSourceAFailureStillReturnsMinusOne) {
   AgentEventLog silent(nullptr);
   profile.name = "nowhere";
-  EXPECT_EQ(ReadPrinterProfile(registry, silent, profile, render), -1);
+  EXPECT_EQ(ReadPrinterProfile(registry, silent, profile), -1);
 }
 
 // How a text value reads, by its registry form.
@@ -338,25 +289,22 @@ TEST_F(ReadPrinterProfileTest, PrinterNameLongerThan103CharactersMakesTheProfile
   registry.setString(kKey, "printername", std::string(104, 'p'));
   EXPECT_EQ(read(), -1);
   expectOneEvent("registry info missing", kKey);
-  EXPECT_EQ(render.printerName, "");
+  EXPECT_EQ(profile.printername, "");
 }
 
 TEST_F(ReadPrinterProfileTest, PrinterNameOf103CharactersOrOneBlankIsKept) {
   for (const std::string& name : {std::string(103, 'p'), std::string(" ")}) {
     SCOPED_TRACE(name.size());
     EXPECT_EQ(readWith("printername", platform::kRegSz, terminated(name)).printername, name);
-    EXPECT_EQ(render.printerName, name);
   }
 }
 
 TEST_F(ReadPrinterProfileTest, LoadAreaIsKeptUpTo103CharactersAndEmptyBeyond) {
   const std::string limit = std::string(102, 'd') + "\\";
   EXPECT_EQ(readWith("loadarea", platform::kRegSz, terminated(limit)).loadarea, limit);
-  EXPECT_EQ(render.loadDirectory, limit);
 
   recorder.events.clear();
   EXPECT_EQ(readWith("loadarea", platform::kRegSz, terminated(std::string(104, 'd'))).loadarea, "");
-  EXPECT_EQ(render.loadDirectory, "");
   EXPECT_TRUE(recorder.events.empty());
 }
 
@@ -382,7 +330,6 @@ TEST_F(ReadPrinterProfileTest, NumberValuesTakeTheLow16BitsOfADword) {
     SCOPED_TRACE(c.label);
     const PrinterProfile read = readWith("MainTray", c.type, c.data);
     EXPECT_EQ(read.MainTray, c.expected);
-    EXPECT_EQ(render.mainTray, c.expected);
     EXPECT_EQ(readWith("PTFOpt", c.type, c.data).PTFOpt, c.expected);
   }
 }

@@ -3,7 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "agent/render/print_stream.h"
+#include "agent/render/commands.h"
+#include "agent/render/line_discipline.h"
 #include "tests/unit/render/render_fixture.h"
 
 namespace vorn::testing {

@@ -1,8 +1,9 @@
 // Where the POSIX platform keeps its machine-wide state (registry, event log,
 // pipes, printers): $VORNPRINT_ROOT, by default /var/lib/vornprint.
-// Only platform/ knows this folder; the system never sees it.
+// Only platform/posix/ knows this folder; the system never sees it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 namespace vorn::platform {
@@ -11,7 +12,8 @@ namespace vorn::platform {
 std::filesystem::path platformRoot();
 
 // A folder under the root, created on demand (mode 0755) with its parents.
-// Throws std::filesystem::filesystem_error when it cannot be created.
-std::filesystem::path rootFolder(const std::filesystem::path& relative);
+// 0 with `folder` set, or the Win32 code of the failure (kErrorPathNotFound
+// when a component is in the way as a file).
+std::uint32_t rootFolder(const std::filesystem::path& relative, std::filesystem::path& folder);
 
 }  // namespace vorn::platform

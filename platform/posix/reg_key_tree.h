@@ -1,15 +1,9 @@
-// The registry export format (".reg" files): an in-memory tree of keys and
-// typed values, its parser and its writer.
-//
-// Accepted input: a "Windows Registry Editor Version 5.00" file in UTF-16LE
-// (with its byte-order mark) or UTF-8, or a "REGEDIT4" file in 8-bit text.
-// Everything in the tree is held as the 8-bit ANSI (Windows-1252) API sees
-// it: names, and the data of REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ values
-// (UTF-16 data of a version 5 file is converted; characters the code page
-// lacks become '?'). Key and value names compare without regard to letter
-// case and keep the case they were first stored with.
+// The registry in memory: a tree of keys with typed values. Key and value
+// names compare without regard to letter case (Windows-1252) and keep the
+// case they were first stored with.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -21,12 +15,20 @@
 
 namespace vorn::platform::posix {
 
+// The limits Windows puts on names; they also bound the depth of the tree.
+inline constexpr std::size_t kMaxKeyNameLength = 255;
+inline constexpr std::size_t kMaxKeyDepth = 512;
+inline constexpr std::size_t kMaxValueNameLength = 16383;
+
 // Orders 8-bit names as the registry does: by their upper-case characters.
 struct RegNameLess {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const;
 };
 bool regNamesEqual(std::string_view a, std::string_view b);
+
+// REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: data that is text.
+bool isTextType(std::uint32_t type);
 
 struct RegValue {
   std::string name;  // "" is the key's default value ("@")
@@ -101,27 +103,9 @@ class RegTree {
   std::unique_ptr<RegKey> root_ = std::make_unique<RegKey>();
 };
 
-// The outcome of parsing: a tree, or the first fault found.
-struct RegParseResult {
-  std::optional<RegTree> tree;
-  std::size_t errorLine = 0;  // 1-based line of the fault
-  std::string error;          // "<file name>:<line>: <reason>"
-};
-
-// Parses a whole file. Nothing is applied partially: any fault gives no tree.
-RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName);
-RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName);
-
-enum class RegFileFormat {
-  kVersion5Utf8,   // "Windows Registry Editor Version 5.00", UTF-8, no byte-order mark
-  kVersion5Utf16,  // the same in UTF-16LE with a byte-order mark, as Windows exports it
-  kRegedit4,       // "REGEDIT4", 8-bit text
-};
-
-// Writes the tree in canonical form (CRLF line ends, one key a paragraph,
-// long hex data wrapped with continuation lines); the parser reads it back
-// into the same tree. Throws std::invalid_argument for a name the format
-// cannot hold (one containing a zero byte, CR or LF).
-std::string writeRegFile(const RegTree& tree, RegFileFormat format = RegFileFormat::kVersion5Utf8);
+// Splits a full key path ("HKEY_LOCAL_MACHINE\SOFTWARE\Kolvane") into its
+// components, the hive in its canonical spelling; nullopt when a component
+// is empty or too long, the path too deep, or the hive unknown.
+std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path);
 
 }  // namespace vorn::platform::posix

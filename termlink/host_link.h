@@ -1,7 +1,7 @@
-// The host link component as the agent relies on it: created once, its event
-// receiver subscribed, an attach request sent with Connect, the print
-// acknowledgement sent with WriteMessage, and four events delivered on the
-// agent's own thread. Results are HRESULTs.
+// The host link component's contract, as its users rely on it: created once,
+// its event receiver subscribed, an attach request sent with Connect, the
+// print acknowledgement sent with WriteMessage, and four events delivered on
+// the user's own thread. Results are HRESULTs.
 #pragma once
 
 #include <cstdint>

@@ -1,26 +1,15 @@
-// The ".reg" tree, parser and writer.
-#include "platform/posix/reg_file.h"
-
-#include "platform/ansi_code_page.h"
-#include "platform/registry.h"
+#include "platform/posix/reg_parser.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <stdexcept>
+#include <vector>
+
+#include "platform/ansi_code_page.h"
+#include "platform/posix/reg_file_format.h"
+#include "platform/registry.h"
 
 namespace vorn::platform::posix {
 namespace {
-
-constexpr std::string_view kVersion5Header = "Windows Registry Editor Version 5.00";
-constexpr std::string_view kRegedit4Header = "REGEDIT4";
-constexpr std::array<std::string_view, 5> kHives = {
-    "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HKEY_USERS", "HKEY_CURRENT_CONFIG",
-};
-// The limits Windows puts on names; they also bound the depth of the tree.
-constexpr std::size_t kMaxKeyNameLength = 255;
-constexpr std::size_t kMaxKeyDepth = 512;
-constexpr std::size_t kMaxValueNameLength = 16383;
 
 // The Windows-1252 byte of a code point; '?' when the code page lacks it.
 char ansiFromCodePoint(char32_t cp) {
@@ -29,30 +18,6 @@ char ansiFromCodePoint(char32_t cp) {
     if (unicodeFromAnsi(static_cast<std::uint8_t>(b)) == cp) return static_cast<char>(b);
   }
   return '?';
-}
-
-std::optional<std::string_view> canonicalHive(std::string_view name) {
-  for (const std::string_view hive : kHives) {
-    if (regNamesEqual(hive, name)) return hive;
-  }
-  return std::nullopt;
-}
-
-// Splits a full key path into its components; nullopt when it is not valid.
-std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path) {
-  std::vector<std::string_view> parts;
-  while (true) {
-    const std::size_t slash = path.find('\\');
-    const std::string_view part = path.substr(0, slash);
-    if (part.empty() || part.size() > kMaxKeyNameLength || parts.size() >= kMaxKeyDepth) return std::nullopt;
-    parts.push_back(part);
-    if (slash == std::string_view::npos) break;
-    path.remove_prefix(slash + 1);
-  }
-  const auto hive = canonicalHive(parts.front());
-  if (!hive) return std::nullopt;
-  parts.front() = *hive;
-  return parts;
 }
 
 // UTF-16LE data of a text value as the ANSI API returns it: one byte per
@@ -74,10 +39,6 @@ std::vector<std::uint8_t> ansiFromUtf16Data(std::span<const std::uint8_t> data) 
     out.push_back(static_cast<std::uint8_t>(ansiFromCodePoint(unit >= 0xD800 && unit <= 0xDFFF ? U'?' : unit)));
   }
   return out;
-}
-
-bool isTextType(std::uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -355,288 +316,7 @@ RegParseResult parseText(std::span<const std::uint8_t> bytes) {
   return result;
 }
 
-void appendEscapedQuoted(std::string& out, std::string_view ansi, bool utf8) {
-  out.push_back('"');
-  for (const char c : ansi) {
-    if (c == '\\' || c == '"') out.push_back('\\');
-    if (utf8) {
-      appendUtf8(out, unicodeFromAnsi(static_cast<std::uint8_t>(c)));
-    } else {
-      out.push_back(c);
-    }
-  }
-  out.push_back('"');
-}
-
-void checkWritableName(std::string_view name) {
-  if (name.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos) {
-    throw std::invalid_argument("a registry name with a zero byte or a line end cannot be written");
-  }
-}
-
-// REG_SZ data that the quoted form holds exactly: text without control
-// characters (tabs aside) and one terminating zero.
-bool quotable(const RegValue& value) {
-  if (value.type != kRegSz || value.data.empty() || value.data.back() != 0) return false;
-  return std::all_of(value.data.begin(), value.data.end() - 1, [](std::uint8_t b) { return b >= 0x20 || b == '\t'; });
-}
-
-class Writer {
- public:
-  explicit Writer(RegFileFormat format)
-      : version5_(format != RegFileFormat::kRegedit4) {}
-
-  std::string write(const RegTree& tree) {
-    out_ = version5_ ? kVersion5Header : kRegedit4Header;
-    out_ += "\r\n\r\n";
-    for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, hive->name());
-    return std::move(out_);
-  }
-
- private:
-  void writeKey(const RegKey& key, const std::string& path) {
-    checkWritableName(key.name());
-    const auto subkeys = key.subkeys();
-    // Keys with subkeys and no values come back implicitly with their subkeys.
-    if (!key.values().empty() || subkeys.empty()) {
-      out_ += '[';
-      appendText(path);
-      out_ += "]\r\n";
-      for (const RegValue& value : key.values()) writeValue(value);
-      out_ += "\r\n";
-    }
-    for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + child->name());
-  }
-
-  void appendText(std::string_view ansi) { out_ += version5_ ? utf8FromAnsi(ansi) : std::string(ansi); }
-
-  void writeValue(const RegValue& value) {
-    checkWritableName(value.name);
-    const std::size_t lineStart = out_.size();
-    if (value.name.empty()) {
-      out_ += '@';
-    } else {
-      appendEscapedQuoted(out_, value.name, version5_);
-    }
-    out_ += '=';
-    if (quotable(value)) {
-      appendEscapedQuoted(out_, std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1),
-                          version5_);
-    } else if (value.type == kRegDword && value.data.size() == 4) {
-      std::array<char, 16> digits{};
-      const std::uint32_t v = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                              (static_cast<std::uint32_t>(value.data[3]) << 24);
-      std::snprintf(digits.data(), digits.size(), "dword:%08x", v);
-      out_ += digits.data();
-    } else {
-      writeHex(value, lineStart);
-    }
-    out_ += "\r\n";
-  }
-
-  void writeHex(const RegValue& value, std::size_t lineStart) {
-    if (value.type == kRegBinary) {
-      out_ += "hex:";
-    } else {
-      std::array<char, 24> prefix{};
-      std::snprintf(prefix.data(), prefix.size(), "hex(%x):", value.type);
-      out_ += prefix.data();
-    }
-    std::vector<std::uint8_t> bytes;
-    if (version5_ && isTextType(value.type)) {
-      for (const std::uint8_t b : value.data) {
-        const char32_t unit = unicodeFromAnsi(b);
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-      }
-    } else {
-      bytes = value.data;
-    }
-    // Lines of at most 80 characters, as Windows writes them.
-    std::size_t column = out_.size() - lineStart;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-      std::array<char, 4> digits{};
-      std::snprintf(digits.data(), digits.size(), "%02x", bytes[i]);
-      out_ += digits.data();
-      column += 2;
-      if (i + 1 < bytes.size()) {
-        out_ += ',';
-        ++column;
-        if (column > 76) {
-          out_ += "\\\r\n  ";
-          column = 2;
-        }
-      }
-    }
-  }
-
-  bool version5_;
-  std::string out_;
-};
-
-std::string utf16FileFromUtf8(std::string_view utf8) {
-  std::string out = "\xFF\xFE";
-  out.reserve(2 + utf8.size() * 2);
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<std::uint8_t>(utf8[i]);
-    char32_t cp;
-    std::size_t extra;
-    if (lead < 0x80) {
-      cp = lead, extra = 0;
-    } else if ((lead & 0xE0) == 0xC0) {
-      cp = lead & 0x1Fu, extra = 1;
-    } else if ((lead & 0xF0) == 0xE0) {
-      cp = lead & 0x0Fu, extra = 2;
-    } else {
-      cp = lead & 0x07u, extra = 3;
-    }
-    for (std::size_t k = 1; k <= extra && i + k < utf8.size(); ++k) {
-      cp = (cp << 6) | (static_cast<std::uint8_t>(utf8[i + k]) & 0x3Fu);
-    }
-    i += extra + 1;
-    auto putUnit = [&out](char32_t unit) {
-      out.push_back(static_cast<char>(unit & 0xFF));
-      out.push_back(static_cast<char>((unit >> 8) & 0xFF));
-    };
-    if (cp >= 0x10000) {
-      putUnit(0xD800 + ((cp - 0x10000) >> 10));
-      putUnit(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      putUnit(cp);
-    }
-  }
-  return out;
-}
-
 }  // namespace
-
-bool RegNameLess::operator()(std::string_view a, std::string_view b) const { return compareIgnoringCase(a, b) < 0; }
-
-bool regNamesEqual(std::string_view a, std::string_view b) { return equalsIgnoringCase(a, b); }
-
-std::vector<const RegKey*> RegKey::subkeys() const {
-  std::vector<const RegKey*> keys;
-  keys.reserve(subkeys_.size());
-  for (const auto& [name, key] : subkeys_) keys.push_back(key.get());
-  return keys;
-}
-
-const RegKey* RegKey::findSubkey(std::string_view name) const {
-  const auto it = subkeys_.find(name);
-  return it == subkeys_.end() ? nullptr : it->second.get();
-}
-
-RegKey* RegKey::findSubkey(std::string_view name) {
-  const auto it = subkeys_.find(name);
-  return it == subkeys_.end() ? nullptr : it->second.get();
-}
-
-RegKey& RegKey::subkey(std::string_view name) {
-  if (name.empty() || name.size() > kMaxKeyNameLength || name.find('\\') != std::string_view::npos) {
-    throw std::invalid_argument("invalid registry key name");
-  }
-  if (RegKey* existing = findSubkey(name)) return *existing;
-  auto key = std::make_unique<RegKey>(std::string(name));
-  RegKey& added = *key;
-  subkeys_.emplace(std::string(name), std::move(key));
-  return added;
-}
-
-bool RegKey::removeSubkey(std::string_view name) {
-  const auto it = subkeys_.find(name);
-  if (it == subkeys_.end()) return false;
-  subkeys_.erase(it);
-  return true;
-}
-
-const RegValue* RegKey::findValue(std::string_view name) const {
-  const auto it = std::find_if(values_.begin(), values_.end(),
-                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
-  return it == values_.end() ? nullptr : &*it;
-}
-
-void RegKey::setValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
-  const auto it = std::find_if(values_.begin(), values_.end(),
-                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
-  if (it != values_.end()) {
-    it->type = type;
-    it->data = std::move(data);
-  } else {
-    values_.push_back(RegValue{std::string(name), type, std::move(data)});
-  }
-}
-
-void RegKey::setString(std::string_view name, std::string_view text) {
-  std::vector<std::uint8_t> data(text.begin(), text.end());
-  data.push_back(0);
-  setValue(name, kRegSz, std::move(data));
-}
-
-void RegKey::setExpandString(std::string_view name, std::string_view text) {
-  std::vector<std::uint8_t> data(text.begin(), text.end());
-  data.push_back(0);
-  setValue(name, kRegExpandSz, std::move(data));
-}
-
-void RegKey::setMultiString(std::string_view name, std::span<const std::string> strings) {
-  std::vector<std::uint8_t> data;
-  for (const std::string& s : strings) {
-    data.insert(data.end(), s.begin(), s.end());
-    data.push_back(0);
-  }
-  data.push_back(0);
-  setValue(name, kRegMultiSz, std::move(data));
-}
-
-void RegKey::setDword(std::string_view name, std::uint32_t value) {
-  setValue(name, kRegDword,
-           {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
-}
-
-bool RegKey::removeValue(std::string_view name) {
-  const auto it = std::find_if(values_.begin(), values_.end(),
-                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
-  if (it == values_.end()) return false;
-  values_.erase(it);
-  return true;
-}
-
-bool RegKey::sameAs(const RegKey& other) const {
-  if (name_ != other.name_ || values_ != other.values_ || subkeys_.size() != other.subkeys_.size()) return false;
-  return std::equal(subkeys_.begin(), subkeys_.end(), other.subkeys_.begin(),
-                    [](const auto& a, const auto& b) { return a.second->sameAs(*b.second); });
-}
-
-const RegKey* RegTree::findKey(std::string_view fullPath) const {
-  const auto parts = splitKeyPath(fullPath);
-  if (!parts) return nullptr;
-  const RegKey* key = root_.get();
-  for (const std::string_view part : *parts) {
-    key = key->findSubkey(part);
-    if (key == nullptr) return nullptr;
-  }
-  return key;
-}
-
-RegKey& RegTree::createKey(std::string_view fullPath) {
-  const auto parts = splitKeyPath(fullPath);
-  if (!parts) throw std::invalid_argument("invalid registry key path");
-  RegKey* key = root_.get();
-  for (const std::string_view part : *parts) key = &key->subkey(part);
-  return *key;
-}
-
-bool RegTree::removeKey(std::string_view fullPath) {
-  const auto parts = splitKeyPath(fullPath);
-  if (!parts || parts->size() < 2) return false;
-  RegKey* parent = root_.get();
-  for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
-    parent = parent->findSubkey((*parts)[i]);
-    if (parent == nullptr) return false;
-  }
-  return parent->removeSubkey(parts->back());
-}
 
 RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName) {
   try {
@@ -651,11 +331,6 @@ RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_vie
 
 RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName) {
   return parseRegFile(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), fileName);
-}
-
-std::string writeRegFile(const RegTree& tree, RegFileFormat format) {
-  std::string text = Writer(format).write(tree);
-  return format == RegFileFormat::kVersion5Utf16 ? utf16FileFromUtf8(text) : text;
 }
 
 }  // namespace vorn::platform::posix

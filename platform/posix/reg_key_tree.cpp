@@ -1,0 +1,175 @@
+#include "platform/posix/reg_key_tree.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+#include "platform/ansi_code_page.h"
+#include "platform/registry.h"
+
+namespace vorn::platform::posix {
+namespace {
+
+constexpr std::array<std::string_view, 5> kHives = {
+    "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HKEY_USERS", "HKEY_CURRENT_CONFIG",
+};
+
+std::optional<std::string_view> canonicalHive(std::string_view name) {
+  for (const std::string_view hive : kHives) {
+    if (regNamesEqual(hive, name)) return hive;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path) {
+  std::vector<std::string_view> parts;
+  while (true) {
+    const std::size_t slash = path.find('\\');
+    const std::string_view part = path.substr(0, slash);
+    if (part.empty() || part.size() > kMaxKeyNameLength || parts.size() >= kMaxKeyDepth) return std::nullopt;
+    parts.push_back(part);
+    if (slash == std::string_view::npos) break;
+    path.remove_prefix(slash + 1);
+  }
+  const auto hive = canonicalHive(parts.front());
+  if (!hive) return std::nullopt;
+  parts.front() = *hive;
+  return parts;
+}
+
+
+bool isTextType(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+bool RegNameLess::operator()(std::string_view a, std::string_view b) const { return compareIgnoringCase(a, b) < 0; }
+
+bool regNamesEqual(std::string_view a, std::string_view b) { return equalsIgnoringCase(a, b); }
+
+std::vector<const RegKey*> RegKey::subkeys() const {
+  std::vector<const RegKey*> keys;
+  keys.reserve(subkeys_.size());
+  for (const auto& [name, key] : subkeys_) keys.push_back(key.get());
+  return keys;
+}
+
+const RegKey* RegKey::findSubkey(std::string_view name) const {
+  const auto it = subkeys_.find(name);
+  return it == subkeys_.end() ? nullptr : it->second.get();
+}
+
+RegKey* RegKey::findSubkey(std::string_view name) {
+  const auto it = subkeys_.find(name);
+  return it == subkeys_.end() ? nullptr : it->second.get();
+}
+
+RegKey& RegKey::subkey(std::string_view name) {
+  if (name.empty() || name.size() > kMaxKeyNameLength || name.find('\\') != std::string_view::npos) {
+    throw std::invalid_argument("invalid registry key name");
+  }
+  if (RegKey* existing = findSubkey(name)) return *existing;
+  auto key = std::make_unique<RegKey>(std::string(name));
+  RegKey& added = *key;
+  subkeys_.emplace(std::string(name), std::move(key));
+  return added;
+}
+
+bool RegKey::removeSubkey(std::string_view name) {
+  const auto it = subkeys_.find(name);
+  if (it == subkeys_.end()) return false;
+  subkeys_.erase(it);
+  return true;
+}
+
+const RegValue* RegKey::findValue(std::string_view name) const {
+  const auto it = std::find_if(values_.begin(), values_.end(),
+                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
+  return it == values_.end() ? nullptr : &*it;
+}
+
+void RegKey::setValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
+  const auto it = std::find_if(values_.begin(), values_.end(),
+                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
+  if (it != values_.end()) {
+    it->type = type;
+    it->data = std::move(data);
+  } else {
+    values_.push_back(RegValue{std::string(name), type, std::move(data)});
+  }
+}
+
+void RegKey::setString(std::string_view name, std::string_view text) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  setValue(name, kRegSz, std::move(data));
+}
+
+void RegKey::setExpandString(std::string_view name, std::string_view text) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  setValue(name, kRegExpandSz, std::move(data));
+}
+
+void RegKey::setMultiString(std::string_view name, std::span<const std::string> strings) {
+  std::vector<std::uint8_t> data;
+  for (const std::string& s : strings) {
+    data.insert(data.end(), s.begin(), s.end());
+    data.push_back(0);
+  }
+  data.push_back(0);
+  setValue(name, kRegMultiSz, std::move(data));
+}
+
+void RegKey::setDword(std::string_view name, std::uint32_t value) {
+  setValue(name, kRegDword,
+           {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+}
+
+bool RegKey::removeValue(std::string_view name) {
+  const auto it = std::find_if(values_.begin(), values_.end(),
+                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
+  if (it == values_.end()) return false;
+  values_.erase(it);
+  return true;
+}
+
+bool RegKey::sameAs(const RegKey& other) const {
+  if (name_ != other.name_ || values_ != other.values_ || subkeys_.size() != other.subkeys_.size()) return false;
+  return std::equal(subkeys_.begin(), subkeys_.end(), other.subkeys_.begin(),
+                    [](const auto& a, const auto& b) { return a.second->sameAs(*b.second); });
+}
+
+const RegKey* RegTree::findKey(std::string_view fullPath) const {
+  const auto parts = splitKeyPath(fullPath);
+  if (!parts) return nullptr;
+  const RegKey* key = root_.get();
+  for (const std::string_view part : *parts) {
+    key = key->findSubkey(part);
+    if (key == nullptr) return nullptr;
+  }
+  return key;
+}
+
+RegKey& RegTree::createKey(std::string_view fullPath) {
+  const auto parts = splitKeyPath(fullPath);
+  if (!parts) throw std::invalid_argument("invalid registry key path");
+  RegKey* key = root_.get();
+  for (const std::string_view part : *parts) key = &key->subkey(part);
+  return *key;
+}
+
+bool RegTree::removeKey(std::string_view fullPath) {
+  const auto parts = splitKeyPath(fullPath);
+  if (!parts || parts->size() < 2) return false;
+  RegKey* parent = root_.get();
+  for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
+    parent = parent->findSubkey((*parts)[i]);
+    if (parent == nullptr) return false;
+  }
+  return parent->removeSubkey(parts->back());
+}
+
+}  // namespace vorn::platform::posix

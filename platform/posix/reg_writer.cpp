@@ -1,0 +1,175 @@
+#include "platform/posix/reg_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/ansi_code_page.h"
+#include "platform/registry.h"
+
+namespace vorn::platform::posix {
+namespace {
+
+void appendEscapedQuoted(std::string& out, std::string_view ansi, bool utf8) {
+  out.push_back('"');
+  for (const char c : ansi) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    if (utf8) {
+      appendUtf8(out, unicodeFromAnsi(static_cast<std::uint8_t>(c)));
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back('"');
+}
+
+void checkWritableName(std::string_view name) {
+  if (name.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos) {
+    throw std::invalid_argument("a registry name with a zero byte or a line end cannot be written");
+  }
+}
+
+// REG_SZ data that the quoted form holds exactly: text without control
+// characters (tabs aside) and one terminating zero.
+bool quotable(const RegValue& value) {
+  if (value.type != kRegSz || value.data.empty() || value.data.back() != 0) return false;
+  return std::all_of(value.data.begin(), value.data.end() - 1, [](std::uint8_t b) { return b >= 0x20 || b == '\t'; });
+}
+
+class Writer {
+ public:
+  explicit Writer(RegFileFormat format)
+      : version5_(format != RegFileFormat::kRegedit4) {}
+
+  std::string write(const RegTree& tree) {
+    out_ = version5_ ? kVersion5Header : kRegedit4Header;
+    out_ += "\r\n\r\n";
+    for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, hive->name());
+    return std::move(out_);
+  }
+
+ private:
+  void writeKey(const RegKey& key, const std::string& path) {
+    checkWritableName(key.name());
+    const auto subkeys = key.subkeys();
+    // Keys with subkeys and no values come back implicitly with their subkeys.
+    if (!key.values().empty() || subkeys.empty()) {
+      out_ += '[';
+      appendText(path);
+      out_ += "]\r\n";
+      for (const RegValue& value : key.values()) writeValue(value);
+      out_ += "\r\n";
+    }
+    for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + child->name());
+  }
+
+  void appendText(std::string_view ansi) { out_ += version5_ ? utf8FromAnsi(ansi) : std::string(ansi); }
+
+  void writeValue(const RegValue& value) {
+    checkWritableName(value.name);
+    const std::size_t lineStart = out_.size();
+    if (value.name.empty()) {
+      out_ += '@';
+    } else {
+      appendEscapedQuoted(out_, value.name, version5_);
+    }
+    out_ += '=';
+    if (quotable(value)) {
+      appendEscapedQuoted(out_, std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1),
+                          version5_);
+    } else if (value.type == kRegDword && value.data.size() == 4) {
+      std::array<char, 16> digits{};
+      const std::uint32_t v = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                              (static_cast<std::uint32_t>(value.data[3]) << 24);
+      std::snprintf(digits.data(), digits.size(), "dword:%08x", v);
+      out_ += digits.data();
+    } else {
+      writeHex(value, lineStart);
+    }
+    out_ += "\r\n";
+  }
+
+  void writeHex(const RegValue& value, std::size_t lineStart) {
+    if (value.type == kRegBinary) {
+      out_ += "hex:";
+    } else {
+      std::array<char, 24> prefix{};
+      std::snprintf(prefix.data(), prefix.size(), "hex(%x):", value.type);
+      out_ += prefix.data();
+    }
+    std::vector<std::uint8_t> bytes;
+    if (version5_ && isTextType(value.type)) {
+      for (const std::uint8_t b : value.data) {
+        const char32_t unit = unicodeFromAnsi(b);
+        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+      }
+    } else {
+      bytes = value.data;
+    }
+    // Lines of at most 80 characters, as Windows writes them.
+    std::size_t column = out_.size() - lineStart;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      std::array<char, 4> digits{};
+      std::snprintf(digits.data(), digits.size(), "%02x", bytes[i]);
+      out_ += digits.data();
+      column += 2;
+      if (i + 1 < bytes.size()) {
+        out_ += ',';
+        ++column;
+        if (column > 76) {
+          out_ += "\\\r\n  ";
+          column = 2;
+        }
+      }
+    }
+  }
+
+  bool version5_;
+  std::string out_;
+};
+
+std::string utf16FileFromUtf8(std::string_view utf8) {
+  std::string out = "\xFF\xFE";
+  out.reserve(2 + utf8.size() * 2);
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<std::uint8_t>(utf8[i]);
+    char32_t cp;
+    std::size_t extra;
+    if (lead < 0x80) {
+      cp = lead, extra = 0;
+    } else if ((lead & 0xE0) == 0xC0) {
+      cp = lead & 0x1Fu, extra = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+      cp = lead & 0x0Fu, extra = 2;
+    } else {
+      cp = lead & 0x07u, extra = 3;
+    }
+    for (std::size_t k = 1; k <= extra && i + k < utf8.size(); ++k) {
+      cp = (cp << 6) | (static_cast<std::uint8_t>(utf8[i + k]) & 0x3Fu);
+    }
+    i += extra + 1;
+    auto putUnit = [&out](char32_t unit) {
+      out.push_back(static_cast<char>(unit & 0xFF));
+      out.push_back(static_cast<char>((unit >> 8) & 0xFF));
+    };
+    if (cp >= 0x10000) {
+      putUnit(0xD800 + ((cp - 0x10000) >> 10));
+      putUnit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      putUnit(cp);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string writeRegFile(const RegTree& tree, RegFileFormat format) {
+  std::string text = Writer(format).write(tree);
+  return format == RegFileFormat::kVersion5Utf16 ? utf16FileFromUtf8(text) : text;
+}
+
+}  // namespace vorn::platform::posix
