@@ -36,17 +36,19 @@ std::vector<std::string> splitZeros(const std::string& block) {
   return strings;
 }
 
-// Three profiles on three hosts; the service started and running.
-void startWithThreeAgents(ServiceScenario& scenario) {
-  for (int port : {5401, 5402, 5403}) scenario.startHost(port);
+// Three profiles on three hosts; the service started.
+std::vector<test::ChildProcess*> startWithThreeAgents(ServiceScenario& scenario) {
+  std::vector<test::ChildProcess*> hosts;
+  for (int port : {5401, 5402, 5403}) hosts.push_back(&scenario.startHost(port));
   scenario.writeProfiles({{"A", "yes", 5401}, {"B", "yes", 5402}, {"Off", "no", 5409}, {"C", "yes", 5403}});
-  ASSERT_EQ(scenario.spoolcmd({"create"}).exitCode, 0);
-  ASSERT_EQ(scenario.spoolcmd({"start"}).exitCode, 0);
+  EXPECT_EQ(scenario.spoolcmd({"create"}).exitCode, 0);
+  EXPECT_EQ(scenario.spoolcmd({"start"}).exitCode, 0);
+  return hosts;
 }
 
 TEST(ServiceAgentsE2e, StartUpAgentsAndAStopThatEndsThemInOrder) {
   ServiceScenario scenario(10);  // pauses of 100 ms: each check point can be seen
-  startWithThreeAgents(scenario);
+  const auto hosts = startWithThreeAgents(scenario);
   std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;
   ASSERT_TRUE(eventually([&] {
     if (const auto s = scenario.status(); s && (seen.empty() || seen.back() != std::pair{s->state, s->checkPoint}))
@@ -82,8 +84,14 @@ TEST(ServiceAgentsE2e, StartUpAgentsAndAStopThatEndsThemInOrder) {
   EXPECT_TRUE(std::regex_match(stop.standardOutput, std::regex("  waiting for VornPrintService to stop (\\. )+  ok\n")));
   EXPECT_EQ(stop.exitCode, 0);
   EXPECT_TRUE(scenario.agentPids().empty());
-  // They ended on their termination events within the grace period: none
-  // was left to terminate, and the service freed each slot.
+  // They ended on their termination events within the grace period: each
+  // closed its link in order, none was left to terminate, and the service
+  // freed each slot.
+  for (test::ChildProcess* host : hosts) {
+    ASSERT_TRUE(host->wait(10s));
+    EXPECT_EQ(host->exitCode(), 0);
+    EXPECT_NE(host->standardOutput().find("acks: right=0 wrong=0 missing=0"), std::string::npos);
+  }
   EXPECT_EQ(scenario.status()->state, 1u);
   EXPECT_EQ(scenario.status()->checkPoint, 1u);
   EXPECT_EQ(scenario.status()->exitCode, 0u);
