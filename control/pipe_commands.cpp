@@ -88,7 +88,8 @@ void ShowAgents() {
   putLe32(request, 12, static_cast<std::uint32_t>(kShowAll));
   std::vector<std::uint8_t> reply;
   if (const std::uint32_t error = call(request, reply)) {
-    platform::writeStandardOutput("\n" + std::string(kServiceName) + format(" not found: %d\n", static_cast<int>(error)));
+    platform::writeStandardOutput("\n" + std::string(kServiceName) +
+                                  format(" not found: %d\n", static_cast<int>(error)));
     return;
   }
   if (getLe32(reply, 0) == kReplyError) {
@@ -120,7 +121,9 @@ void ShowAgents() {
   platform::writeStandardOutput(listing);
 }
 
-std::uint32_t RunProfile(std::string_view profileName) { return profileCommand(kFunctionRun, profileName, "Run process"); }
+std::uint32_t RunProfile(std::string_view profileName) {
+  return profileCommand(kFunctionRun, profileName, "Run process");
+}
 
 std::uint32_t KillProfile(std::string_view profileName) {
   return profileCommand(kFunctionKill, profileName, "Kill process");

@@ -23,7 +23,8 @@ void ServiceMain(PrintService& service) {
     service.log.ReportLastError("RegisterServiceCtrlHandler failed");
     return;
   }
-  const bool reported = service.ReportServiceStatus([&service](platform::ServiceStatus&) { return !service.stop.begun(); });
+  const bool reported =
+      service.ReportServiceStatus([&service](platform::ServiceStatus&) { return !service.stop.begun(); });
   if (!reported || service.stop.begun()) return;
 
   service.log.ReportInfo("started", "");

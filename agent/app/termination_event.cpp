@@ -13,8 +13,8 @@ constexpr std::size_t kHandleDigits = 9;
 }  // namespace
 
 std::optional<std::uint32_t> terminationEventHandle(std::string_view value) {
-  if (value.size() != kHandleDigits || !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return std::nullopt;
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (value.size() != kHandleDigits || !std::all_of(value.begin(), value.end(), digit)) return std::nullopt;
   std::uint32_t handle = 0;
   for (const char digit : value) handle = handle * 10 + static_cast<std::uint32_t>(digit - '0');
   return handle;

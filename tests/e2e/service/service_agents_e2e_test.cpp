@@ -95,7 +95,9 @@ TEST(ServiceAgentsE2e, StartUpAgentsAndAStopThatEndsThemInOrder) {
   EXPECT_EQ(scenario.status()->state, 1u);
   EXPECT_EQ(scenario.status()->checkPoint, 1u);
   EXPECT_EQ(scenario.status()->exitCode, 0u);
-  EXPECT_TRUE(eventually([&] { return ::kill(servicePid, 0) != 0 || fileText("/proc/" + std::to_string(servicePid) + "/stat").find(") Z ") != std::string::npos; }));
+  // The process ended (what is left of it is its parent's to reap).
+  const auto stat = "/proc/" + std::to_string(servicePid) + "/stat";
+  EXPECT_TRUE(eventually([&] { return ::kill(servicePid, 0) != 0 || fileText(stat).find(") Z ") != std::string::npos; }));
   for (const char* profile : {"A", "B", "C"})
     EXPECT_EQ(scenario.countEvents(std::string("printer subservice terminated. profile= | ") + profile), 1);
   EXPECT_EQ(scenario.countEvents("shutting down | "), 1);
