@@ -143,6 +143,8 @@ void AddToWaitList(PrintService& service, int slot, std::uint64_t generation) {
   if (!SubserviceTable::isSlot(slot)) return;
   SubserviceEntry& entry = service.table[slot];
   if (entry.generation != generation || !entry.process || service.waitList.holdsSlot(slot)) return;
+  // The stop sequence is terminating every slot's process: the list is its now.
+  if (service.stop.get() >= STOP_TERMINATING) return;
   // A slot holds one process at most, so the list never overflows.
   static_cast<void>(service.waitList.add(*entry.process, slot));
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <future>
 #include <regex>
 #include <thread>
 #include <string>
@@ -149,6 +150,33 @@ TEST(PrintServiceStop, LaterControlsAndAFatalStopDuringAStopRunNoSecondSequence)
   EXPECT_TRUE(h.endCodes().empty());  // the running sequence ends the process
   EXPECT_TRUE(allGone(h, pids));
   EXPECT_EQ(h.countEvents("shutting down | "), 1);
+}
+
+TEST(PrintServiceStop, AgentsNotYetHandedToTheWatchdogAreStoppedToo) {
+  ServiceHarness h;
+  h.writeProfiles(threeHostedProfiles(h));
+  // From the first pause of the start-up on, the watchdog is held up until
+  // the stop terminates: the later agents are never handed over to it.
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  h.clock.onSleep = [&](std::uint32_t ms) {
+    if (ms != 1000 || released.valid() == false) return;
+    h.service().watchdog.thread->queueCall([released] { released.wait(); });
+    released = {};
+  };
+  h.start();
+  ASSERT_TRUE(h.dispatcher.waitForState(kRunning));
+  h.joinMain();
+  const auto pids = h.agentPids();
+  std::thread releaser([&] {
+    eventually([&] { return h.service().stop.get() == STOP_TERMINATING; });
+    release.set_value();
+  });
+  h.dispatcher.control(platform::kServiceControlStop);
+  ASSERT_TRUE(h.waitForStopped());
+  releaser.join();
+  EXPECT_EQ(h.dispatcher.reports().back().dwCheckPoint, 4u);  // signalled, then each of the three terminated
+  EXPECT_TRUE(allGone(h, pids));
 }
 
 TEST(PrintServiceStop, RefusedStatusReportIsAFatalStopThatRunsOnce) {
