@@ -2,28 +2,42 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
+#include "tests/support/environment.h"
+
 namespace vorn::test {
+
+// create_directory fails for a folder that exists, so two tests never share one.
+std::filesystem::path makeTemporaryFolder(std::string_view prefix) {
+  std::random_device seed;
+  std::mt19937_64 numbers(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / (std::string(prefix) + std::to_string(numbers() % 1000000000));
+    if (std::filesystem::create_directory(candidate)) return candidate;
+  }
+  throw std::runtime_error("cannot make a temporary folder in " + base.string());
+}
 
 TempRoot::TempRoot() {
   if (const char* previous = std::getenv("VORNPRINT_ROOT")) previous_ = previous;
-  std::string pattern = (std::filesystem::temp_directory_path() / "vornprint-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-  path_ = pattern;
-  if (::setenv("VORNPRINT_ROOT", path_.c_str(), 1) != 0) {
-    const int error = errno;
+  path_ = makeTemporaryFolder("vornprint-test-");
+  try {
+    setEnvironmentVariable("VORNPRINT_ROOT", path_.string());
+  } catch (...) {
     std::filesystem::remove_all(path_);
-    throw std::system_error(error, std::generic_category(), "setenv");
+    throw;
   }
 }
 
 TempRoot::~TempRoot() {
   if (previous_) {
-    ::setenv("VORNPRINT_ROOT", previous_->c_str(), 1);
+    setEnvironmentVariable("VORNPRINT_ROOT", *previous_);
   } else {
-    ::unsetenv("VORNPRINT_ROOT");
+    unsetEnvironmentVariable("VORNPRINT_ROOT");
   }
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);

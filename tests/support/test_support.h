@@ -39,6 +39,10 @@ class TempRoot {
   std::optional<std::string> previous_;
 };
 
+// A new, empty folder under the system's temporary folder, named `prefix`
+// and a random number; the caller removes it.
+std::filesystem::path makeTemporaryFolder(std::string_view prefix);
+
 // One line of <root>/log/events.jsonl. Texts are as in the file (UTF-8).
 struct LoggedEvent {
   std::string time;    // "2026-12-09T10:15:02.123Z"

@@ -55,7 +55,11 @@ TEST(ServiceAgentsE2e, StartUpAgentsAndAStopThatEndsThemInOrder) {
       seen.emplace_back(s->state, s->checkPoint);
     return !seen.empty() && seen.back().first == 4;
   }));
-  EXPECT_EQ(seen, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{2, 0}, {2, 1}, {2, 2}, {2, 3}, {4, 0}}));
+  // The first report may be over before the first look (spoolcmd start
+  // returns once the service runs): what is seen is a tail of the sequence.
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>> sequence{{2, 0}, {2, 1}, {2, 2}, {2, 3}, {4, 0}};
+  ASSERT_GE(seen.size(), 3u);
+  EXPECT_TRUE(std::equal(seen.rbegin(), seen.rend(), sequence.rbegin())) << ::testing::PrintToString(seen);
 
   const int servicePid = scenario.status()->pid;
   const auto pids = scenario.agentPids();

@@ -62,6 +62,25 @@ TEST(EventLoop, PostFromAnotherThreadWakesTheLoop) {
   poster.join();
 }
 
+TEST(EventLoop, TimersFireOnceInDueOrderUnlessCancelled) {
+  auto loop = createEventLoop();
+  std::vector<std::string> fired;
+  const auto started = std::chrono::steady_clock::now();
+  loop->startTimer(40, [&] {
+    fired.push_back("40");
+    loop->quit(0);
+  });
+  loop->startTimer(10, [&] { fired.push_back("10"); });
+  const auto cancelled = loop->startTimer(20, [&] { fired.push_back("20"); });
+  loop->startTimer(5, [&] {
+    fired.push_back("5");
+    loop->unwatch(cancelled);
+  });
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_EQ(fired, (std::vector<std::string>{"5", "10", "40"}));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(40));
+}
+
 TEST(EventLoop, WatchedSocketReportsReadableAndHangUp) {
   auto loop = createEventLoop();
   SocketPair pair;

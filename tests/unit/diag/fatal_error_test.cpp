@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,6 +14,7 @@
 #include "agent/diag/exceptions.h"
 #include "platform/error.h"
 #include "platform/process.h"
+#include "tests/support/test_support.h"
 
 namespace vorn {
 namespace {
@@ -80,39 +79,17 @@ TEST(FatalErrorMessage, CarriesPercentSignsLiterally) {
 // A platform root of its own, so the fatal event lands in a log the test can read.
 class FatalErrorDeathTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorn-diag-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    const char* previous = ::getenv("VORNPRINT_ROOT");
-    if (previous != nullptr) previous_ = previous;
-    hadPrevious_ = previous != nullptr;
-    ASSERT_EQ(::setenv("VORNPRINT_ROOT", root_.c_str(), 1), 0);
-    programName_ = FatalProgramName(platform::moduleFileName());
-  }
-  void TearDown() override {
-    if (hadPrevious_) {
-      ::setenv("VORNPRINT_ROOT", previous_.c_str(), 1);
-    } else {
-      ::unsetenv("VORNPRINT_ROOT");
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
+  void SetUp() override { programName_ = FatalProgramName(platform::moduleFileName()); }
 
   std::string eventLog() const {
-    std::ifstream in(root_ / "log" / "events.jsonl");
+    std::ifstream in(root_.path() / "log" / "events.jsonl");
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
   }
 
-  std::filesystem::path root_;
+  test::TempRoot root_;
   std::string programName_;
-
- private:
-  std::string previous_;
-  bool hadPrevious_ = false;
 };
 
 TEST_F(FatalErrorDeathTest, ReportsAndExitsWith65535) {

@@ -8,6 +8,7 @@
 
 #include "tests/fakes/fake_host_link.h"
 #include "tests/fakes/recording_event_source.h"
+#include "tests/support/test_support.h"
 
 namespace vorn {
 namespace {
@@ -151,14 +152,8 @@ TEST_F(HostLinkConnectionTest, TheLinkIsHeldOnceSetUp) {
 // Fatal paths end the process; they run in a child with a root of its own.
 class FatalPaths : public HostLinkConnectionTest {
  protected:
-  void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() / ("hostlink-fatal-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root_);
-    ::setenv("VORNPRINT_ROOT", root_.c_str(), 1);
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
-  std::filesystem::path root_;
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  test::TempRoot root_;
 };
 
 TEST_F(FatalPaths, ExceptionDuringSetUpIsFatalAtLine391) {

@@ -1,7 +1,5 @@
 // Bitmaps and macros read from a real load directory through the machine's
 // file system, with paths composed as on Windows.
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -10,6 +8,7 @@
 #include "platform/file.h"
 #include "tests/unit/render/bmp_builder.h"
 #include "tests/unit/render/render_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace vorn::testing {
 namespace {
@@ -17,9 +16,7 @@ namespace {
 class LoadDirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorn-render-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory = pattern;
+    directory = test::makeTemporaryFolder("vorn-render-");
     state.loadDirectory = directory.string();
     ASSERT_EQ(VornPrintStart(state, "Vorn: FILES", device, 0), 0);
   }

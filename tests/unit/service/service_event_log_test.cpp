@@ -50,8 +50,8 @@ TEST(ServiceEventLog, FailuresGoToStandardOutput) {
     fakes::RecordingEventLog eventLog(recorder);
     eventLog.failRegistration = c.failOpen;
     ServiceEventLog log(eventLog);
-    platform::setLastError(5);
     testing::internal::CaptureStdout();
+    platform::setLastError(5);  // after the capture, whose file calls set it too
     if (c.error) {
       log.ReportError("m", "d");
     } else {
