@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/event.h"
 #include "platform/socket.h"
 #include "tests/support/test_support.h"
 
@@ -138,6 +139,24 @@ TEST(EventLoop, WatchedListenerReportsAWaitingConnection) {
   loop->post([&] { ASSERT_EQ(startLocalConnect(kEndpoint, client), 0u); });
   EXPECT_EQ(loop->run(), 0);
   EXPECT_NE(accepted, nullptr);
+}
+
+TEST(EventLoop, WatchedEventRunsItsTaskOncePerSignalEvenAfterItIsClosed) {
+  auto loop = createEventLoop();
+  std::unique_ptr<Event> event;
+  ASSERT_EQ(createEvent(false, false, false, event), 0u);
+  int runs = 0;
+  loop->watch(*event, [&] {
+    if (++runs == 2) return loop->quit(5);
+    // Signalled again from another thread, then closed: the loop holds what it watches.
+    loop->post([&] {
+      std::thread([&] { event->set(); }).join();
+      event.reset();
+    });
+  });
+  ASSERT_TRUE(event->set());
+  EXPECT_EQ(loop->run(), 5);
+  EXPECT_EQ(runs, 2);
 }
 
 TEST(EventLoop, TerminationSignalRunsTheRequestTask) {
