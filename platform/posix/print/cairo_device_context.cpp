@@ -1,10 +1,7 @@
 #include "platform/posix/print/cairo_device_context.h"
 
-#include <cairo-pdf.h>
-
 #include <string>
 
-#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/print/file_output.h"
@@ -19,9 +16,9 @@ constexpr int kSpError = -1;  // EndDoc/EndPage failure
 CairoDeviceContext::~CairoDeviceContext() { abandonDocument(); }
 
 void CairoDeviceContext::abandonDocument() {
-  discardOutput_ = true;  // whatever cairo still flushes goes nowhere
-  page_.reset();
-  surface_.reset();
+  discardOutput_ = true;  // whatever is still buffered goes nowhere
+  page_ = nullptr;
+  document_.reset();
   output_.reset();  // removes the partial file or cancels the spooler job
   docOpen_ = false;
   pageOpen_ = false;
@@ -29,14 +26,18 @@ void CairoDeviceContext::abandonDocument() {
   outputFailed_ = false;
 }
 
-cairo_status_t CairoDeviceContext::writeToOutput(void* closure, const unsigned char* data, unsigned int length) {
-  auto* self = static_cast<CairoDeviceContext*>(closure);
-  if (self->discardOutput_) return CAIRO_STATUS_SUCCESS;
-  if (self->outputFailed_ || !self->output_ || !self->output_->write({data, length})) {
-    self->outputFailed_ = true;
-    return CAIRO_STATUS_WRITE_ERROR;
+bool CairoDeviceContext::writeToOutput(std::span<const unsigned char> data) {
+  if (discardOutput_) return true;
+  if (outputFailed_ || !output_ || !output_->write(data)) {
+    outputFailed_ = true;
+    return false;
   }
-  return CAIRO_STATUS_SUCCESS;
+  return true;
+}
+
+PdfPageLayout CairoDeviceContext::pageLayout() const {
+  return {geometry_.widthPoints, geometry_.heightPoints, dpi_, geometry_.offsetX, geometry_.offsetY,
+          geometry_.physicalWidth - 2 * geometry_.offsetX, geometry_.physicalHeight - 2 * geometry_.offsetY};
 }
 
 int CairoDeviceContext::startDoc(const DocInfo& info) {
@@ -59,16 +60,8 @@ int CairoDeviceContext::startDoc(const DocInfo& info) {
   if (!output_) return 0;
 
   outputFailed_ = false;
-  surface_.reset(cairo_pdf_surface_create_for_stream(&CairoDeviceContext::writeToOutput, this,
-                                                     geometry_.widthPoints, geometry_.heightPoints));
-  if (cairo_surface_status(surface_.get()) != CAIRO_STATUS_SUCCESS) {
-    abandonDocument();
-    setLastError(kErrorNotEnoughMemory);
-    return 0;
-  }
-  const std::string title = utf8FromAnsi(info.docName);
-  cairo_pdf_surface_set_metadata(surface_.get(), CAIRO_PDF_METADATA_TITLE, title.c_str());
-  cairo_pdf_surface_set_metadata(surface_.get(), CAIRO_PDF_METADATA_CREATOR, "VornPrint");
+  document_ = std::make_unique<PdfDocument>([this](std::span<const unsigned char> data) { return writeToOutput(data); },
+                                            info.docName);
   docOpen_ = true;
   return output_->jobId();
 }
@@ -85,10 +78,8 @@ int CairoDeviceContext::endDoc() {
     abandonDocument();
     return 1;
   }
-  page_.reset();
-  cairo_surface_finish(surface_.get());
-  const bool drawn = cairo_surface_status(surface_.get()) == CAIRO_STATUS_SUCCESS && !outputFailed_;
-  surface_.reset();
+  const bool drawn = document_->finish() && !outputFailed_;
+  document_.reset();
   if (!drawn) {
     const std::uint32_t error = lastError();
     abandonDocument();
@@ -115,26 +106,16 @@ int CairoDeviceContext::startPage() {
     pageStartedInDoc_ = true;  // tried once: a refused job fails the document
     if (!reopenOutputForFirstPage()) return kSpError;
   }
+  if (outputFailed_) return kSpError;  // the last error is the output's
   geometry_ = pageGeometry(setup_->printer, settings_, dpi_);
-  // The size must be set before anything is drawn on the page.
-  cairo_pdf_surface_set_size(surface_.get(), geometry_.widthPoints, geometry_.heightPoints);
-  page_.reset(cairo_create(surface_.get()));
-  if (cairo_status(page_.get()) != CAIRO_STATUS_SUCCESS || outputFailed_) {
-    page_.reset();
-    setLastError(outputFailed_ ? lastError() : kErrorNotEnoughMemory);
-    return kSpError;
-  }
-  cairo_scale(page_.get(), 72.0 / dpi_, 72.0 / dpi_);
-  cairo_translate(page_.get(), geometry_.offsetX, geometry_.offsetY);
-  cairo_rectangle(page_.get(), 0, 0, getDeviceCaps(kHorzRes), getDeviceCaps(kVertRes));
-  cairo_clip(page_.get());
+  page_ = &document_->startPage(pageLayout());
   pageOpen_ = true;
   return 1;
 }
 
 // The engine applies the stream's duplex and paper source with ResetDCA just
-// before the first page, after StartDocA has created the spooler job. cairo
-// writes nothing before the first page ends, so a job created with other
+// before the first page, after StartDocA has created the spooler job. The
+// PDF goes out no earlier than the end of the first page, so a job created with other
 // settings is given up and created again with those of the first page.
 bool CairoDeviceContext::reopenOutputForFirstPage() {
   if (!outputFromPrinter_ || !setup_->outputTakesSettings) return true;
@@ -156,9 +137,9 @@ int CairoDeviceContext::endPage() {
     setLastError(kErrorInvalidFunction);
     return kSpError;
   }
-  cairo_show_page(page_.get());
-  const bool ok = cairo_status(page_.get()) == CAIRO_STATUS_SUCCESS && !outputFailed_;
-  page_.reset();
+  document_->endPage();
+  const bool ok = !document_->failed() && !outputFailed_;
+  page_ = nullptr;
   pageOpen_ = false;
   if (!ok) {
     if (lastError() == kErrorSuccess) setLastError(kErrorWriteFault);

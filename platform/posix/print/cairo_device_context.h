@@ -1,5 +1,5 @@
-// The printer device context on Linux: a cairo PDF surface whose user space
-// is scaled so that one unit is one printer dot.
+// The printer device context on Linux: a PDF written as the pages are
+// drawn, in device units (one unit is one printer dot).
 //
 // Each page takes its size and orientation from the settings in force when
 // it starts; ResetDCA records settings for the pages that follow. The PDF
@@ -7,14 +7,12 @@
 // while pages are drawn.
 #pragma once
 
-#include <cairo.h>
-
 #include <memory>
 #include <string>
 
 #include "platform/device_mode.h"
 #include "platform/posix/print/cairo_drawing_context.h"
-#include "platform/posix/print/cairo_handles.h"
+#include "platform/posix/print/pdf_document.h"
 #include "platform/posix/print/pdf_output.h"
 #include "platform/posix/print/printer_settings.h"
 
@@ -35,11 +33,12 @@ class CairoDeviceContext final : public CairoDrawingContext {
 
  protected:
   // The open page; null between pages.
-  cairo_t* target() override { return pageOpen_ ? page_.get() : nullptr; }
+  DrawingTarget* target() override { return pageOpen_ ? page_ : nullptr; }
   bool outputBroken() const override { return outputFailed_; }
 
  private:
-  static cairo_status_t writeToOutput(void* closure, const unsigned char* data, unsigned int length);
+  bool writeToOutput(std::span<const unsigned char> data);
+  PdfPageLayout pageLayout() const;
   // Drops the open document without completing it.
   void abandonDocument();
   // Opens the spooler output again when the first page's settings differ
@@ -53,8 +52,8 @@ class CairoDeviceContext final : public CairoDrawingContext {
   bool pageStartedInDoc_ = false;
   bool outputFailed_ = false;
   bool discardOutput_ = false;
-  CairoSurface surface_;
-  CairoContext page_;
+  std::unique_ptr<PdfDocument> document_;
+  PdfPage* page_ = nullptr;  // the open page, in document_
   bool docOpen_ = false;
   bool pageOpen_ = false;
 };

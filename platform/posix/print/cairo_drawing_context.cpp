@@ -108,9 +108,9 @@ const CairoFont* CairoDrawingContext::currentFont() {
 }
 
 bool CairoDrawingContext::textOut(std::int32_t x, std::int32_t y, std::string_view text) {
-  cairo_t* cr = target();
+  DrawingTarget* canvas = target();
   const CairoFont* font = currentFont();
-  if (cr == nullptr || font == nullptr) {
+  if (canvas == nullptr || font == nullptr) {
     setLastError(kErrorInvalidHandle);
     return false;
   }
@@ -130,33 +130,24 @@ bool CairoDrawingContext::textOut(std::int32_t x, std::int32_t y, std::string_vi
   }
 
   if (bkMode_ == kOpaque && width > 0) {
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_rectangle(cr, left, baseline - font->ascent(), width, font->ascent() + font->descent());
-    cairo_fill(cr);
+    canvas->fillRectangle({left, baseline - font->ascent(), width, font->ascent() + font->descent()}, true);
   }
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  const double end = font->layout(text, left, baseline, glyphs_);
-  if (!glyphs_.empty()) {
-    cairo_set_scaled_font(cr, font->scaledFont());
-    cairo_show_glyphs(cr, glyphs_.data(), static_cast<int>(glyphs_.size()));
-  }
+  canvas->showText(*font, text, left, baseline);
   if (font->underline() && width > 0) {
     const double t = font->underlineThickness();
-    cairo_rectangle(cr, left, baseline + font->underlineOffset() - t / 2, width, t);
-    cairo_fill(cr);
+    canvas->fillRectangle({left, baseline + font->underlineOffset() - t / 2, width, t}, false);
   }
   if (font->strikeOut() && width > 0) {
     const double t = font->strikeOutThickness();
-    cairo_rectangle(cr, left, baseline - font->strikeOutOffset() - t / 2, width, t);
-    cairo_fill(cr);
+    canvas->fillRectangle({left, baseline - font->strikeOutOffset() - t / 2, width, t}, false);
   }
-  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS || outputBroken()) {
+  if (canvas->failed() || outputBroken()) {
     setLastError(kErrorWriteFault);
     return false;
   }
   if (updateCp) {
     // Kept in double precision: a run of many short pieces lands where one long run would.
-    positionX_ = (textAlign_ & kTaHorizontalMask) == kTaRight ? left : end;
+    positionX_ = (textAlign_ & kTaHorizontalMask) == kTaRight ? left : font->end(text, left);
   }
   return true;
 }
@@ -249,24 +240,20 @@ bool CairoDrawingContext::bitBlt(std::int32_t x, std::int32_t y, std::int32_t wi
                                 DeviceContext& source, std::int32_t sourceX, std::int32_t sourceY,
                                 std::uint32_t rop) {
   auto* memory = dynamic_cast<CairoDrawingContext*>(&source);  // a memory device of this printer
-  cairo_t* cr = target();
-  if (rop != kSrcCopy || memory == nullptr || memory->objects_ != objects_ || !memory->bitmap_ || cr == nullptr ||
-      width < 0 || height < 0) {
+  DrawingTarget* canvas = target();
+  if (rop != kSrcCopy || memory == nullptr || memory->objects_ != objects_ || !memory->bitmap_ ||
+      canvas == nullptr || width < 0 || height < 0) {
     setLastError(kErrorInvalidParameter);
     return false;
   }
   const BitmapObject& bitmap = *memory->bitmap_;
-  cairo_save(cr);
-  cairo_set_source_surface(cr, bitmap.image.get(), static_cast<double>(x) - sourceX, static_cast<double>(y) - sourceY);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);  // one bitmap pixel per dot, no smoothing
-  if (sourceX == 0 && sourceY == 0 && width >= bitmap.width && height >= bitmap.height) {
-    cairo_paint(cr);  // the whole image: no clip, which cairo would snap to whole points
-  } else {
-    cairo_rectangle(cr, x, y, width, height);
-    cairo_fill(cr);
+  std::optional<DrawingRectangle> clip;  // none for the whole image: a clip would be snapped to whole points
+  if (sourceX != 0 || sourceY != 0 || width < bitmap.width || height < bitmap.height) {
+    clip = DrawingRectangle{static_cast<double>(x), static_cast<double>(y), static_cast<double>(width),
+                            static_cast<double>(height)};
   }
-  cairo_restore(cr);
-  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS || outputBroken()) {
+  canvas->drawBitmap(memory->bitmap_, static_cast<double>(x) - sourceX, static_cast<double>(y) - sourceY, clip);
+  if (canvas->failed() || outputBroken()) {
     setLastError(kErrorWriteFault);
     return false;
   }

@@ -1,10 +1,8 @@
 // What the printer device context and its memory devices share: text, fonts,
-// bitmaps and the printer's metrics, drawn with cairo in device units (one
-// unit is one printer dot). Where drawing goes is the kind's own business: a
-// page of the printer's document, or the bitmap selected into a memory device.
+// bitmaps and the printer's metrics, in device units (one unit is one printer
+// dot). Where drawing goes is the kind's own business: a page of the
+// printer's PDF, or the bitmap selected into a memory device (drawn with cairo).
 #pragma once
-
-#include <cairo.h>
 
 #include <functional>
 #include <memory>
@@ -13,6 +11,7 @@
 
 #include "platform/device_context.h"
 #include "platform/posix/print/cairo_font.h"
+#include "platform/posix/print/drawing_target.h"
 #include "platform/posix/print/font_resolver.h"
 #include "platform/posix/print/gdi_objects.h"
 #include "platform/posix/print/pdf_output.h"
@@ -81,7 +80,7 @@ class CairoDrawingContext : public DeviceContext {
   explicit CairoDrawingContext(const CairoDrawingContext& other, std::shared_ptr<GdiObjectTable> objects);
 
   // Where drawing goes now; null when nothing can be drawn.
-  virtual cairo_t* target() = 0;
+  virtual DrawingTarget* target() = 0;
   // Whether what is drawn can no longer reach its output.
   virtual bool outputBroken() const { return false; }
   // SelectObject of a bitmap; only memory devices take one.
@@ -106,7 +105,6 @@ class CairoDrawingContext : public DeviceContext {
   GdiObject fontHandle_ = kStockFont;
   std::shared_ptr<CairoFont> font_;
   std::shared_ptr<CairoFont> stockFont_;
-  std::vector<cairo_glyph_t> glyphs_;  // reused for every run
 };
 
 }  // namespace vorn::platform::posix

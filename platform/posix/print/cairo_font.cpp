@@ -108,6 +108,7 @@ std::unique_ptr<CairoFont> CairoFont::create(std::shared_ptr<const ResolvedFace>
   cairo_font_extents_t extents;
   cairo_scaled_font_extents(font->scaled_.get(), &extents);
   font->emSize_ = em;
+  font->xScale_ = xScale;
   font->ascent_ = extents.ascent;
   font->descent_ = extents.descent;
   return font;
@@ -117,6 +118,11 @@ double CairoFont::width(std::string_view text) const {
   double total = 0;
   for (char c : text) total += glyphs_[static_cast<std::uint8_t>(c)].advance;
   return total;
+}
+
+double CairoFont::end(std::string_view text, double x) const {
+  for (char c : text) x += glyphs_[static_cast<std::uint8_t>(c)].advance;
+  return x;
 }
 
 double CairoFont::layout(std::string_view text, double x, double y, std::vector<cairo_glyph_t>& glyphs) const {

@@ -32,8 +32,11 @@ class CairoFont {
 
   cairo_scaled_font_t* scaledFont() const { return scaled_.get(); }
   const GlyphEntry& glyph(std::uint8_t code) const { return glyphs_[code]; }
+  const std::shared_ptr<const ResolvedFace>& face() const { return face_; }
   const std::string& family() const { return face_->family; }
   double emSize() const { return emSize_; }
+  // Widths are the em times this (a request with a width stretches the face).
+  double horizontalScale() const { return xScale_; }
   double ascent() const { return ascent_; }
   double descent() const { return descent_; }
   bool underline() const { return underline_; }
@@ -47,7 +50,11 @@ class CairoFont {
 
   // The width of `text` in device units.
   double width(std::string_view text) const;
-  // Glyphs for `text` starting at (x, y) on the baseline; returns the end x.
+  // Where `text` started at `x` ends: the advances added one by one, as
+  // layout() adds them.
+  double end(std::string_view text, double x) const;
+  // Glyphs for `text` starting at (x, y) on the baseline (blanks only
+  // advance); returns the end x.
   double layout(std::string_view text, double x, double y, std::vector<cairo_glyph_t>& glyphs) const;
 
  private:
@@ -57,6 +64,7 @@ class CairoFont {
   CairoScaledFont scaled_;
   std::array<GlyphEntry, 256> glyphs_{};
   double emSize_ = 0;
+  double xScale_ = 1;
   double ascent_ = 0;
   double descent_ = 0;
   bool underline_ = false;

@@ -36,14 +36,14 @@ bool CairoMemoryContext::resetDC(const DeviceMode&) {
   return false;
 }
 
-cairo_t* CairoMemoryContext::target() {
-  if (!bitmapContext_ && bitmap_) bitmapContext_.reset(cairo_create(bitmap_->image.get()));
-  return bitmapContext_.get();
+DrawingTarget* CairoMemoryContext::target() {
+  if (!bitmapTarget_ && bitmap_) bitmapTarget_ = CairoBitmapTarget::create(bitmap_);
+  return bitmapTarget_.get();
 }
 
 GdiObject CairoMemoryContext::selectBitmap(GdiObject bitmap) {
   if (!objects_->isBitmap(bitmap)) return CairoDrawingContext::selectBitmap(bitmap);
-  bitmapContext_.reset();
+  bitmapTarget_.reset();
   bitmap_ = bitmap == kStockBitmap ? nullptr : objects_->bitmap(bitmap);
   return std::exchange(bitmapHandle_, bitmap);
 }

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/posix/print/cairo_drawing_context.h"
-#include "platform/posix/print/cairo_handles.h"
+#include "platform/posix/print/cairo_bitmap_target.h"
 
 namespace vorn::platform::posix {
 
@@ -24,11 +24,11 @@ class CairoMemoryContext final : public CairoDrawingContext {
   bool resetDC(const DeviceMode& mode) override;
 
  protected:
-  cairo_t* target() override;
+  DrawingTarget* target() override;
   GdiObject selectBitmap(GdiObject bitmap) override;
 
  private:
-  CairoContext bitmapContext_;  // drawing into bitmap_, made on first use
+  std::unique_ptr<CairoBitmapTarget> bitmapTarget_;  // drawing into bitmap_, made on first use
 };
 
 }  // namespace vorn::platform::posix

@@ -31,7 +31,7 @@ int renameWithoutReplacing(const std::filesystem::path& from, const std::filesys
   return 0;
 }
 
-// Collects cairo's many small writes into few system calls; completion
+// Collects the PDF writer's many small writes into few system calls; completion
 // renames the partial file to the final name.
 class FileOutput final : public PdfOutput {
  public:

@@ -43,6 +43,29 @@ constexpr std::array<Alias, 8> kMetricAliases = {{
     {"courier", "liberation mono"},
 }};
 
+// Whether the printer's PDF can embed the font: TrueType or OpenType outlines.
+bool isEmbeddable(FcPattern* font) {
+  FcChar8* format = nullptr;
+  if (FcPatternGetString(font, FC_FONTFORMAT, 0, &format) != FcResultMatch) return false;
+  const std::string_view name = reinterpret_cast<const char*>(format);
+  return name == "TrueType" || name == "CFF";
+}
+
+struct FcFontSetRelease {
+  void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
+};
+
+// The match itself when it can be embedded, else the closest font that can.
+FcPatternPtr embeddableMatch(FcPattern* pattern, FcPatternPtr match) {
+  if (isEmbeddable(match.get())) return match;
+  FcResult result = FcResultNoMatch;
+  std::unique_ptr<FcFontSet, FcFontSetRelease> sorted(FcFontSort(nullptr, pattern, FcFalse, nullptr, &result));
+  for (int i = 0; sorted && i < sorted->nfont; ++i) {
+    if (isEmbeddable(sorted->fonts[i])) return FcPatternPtr(FcFontRenderPrepare(nullptr, pattern, sorted->fonts[i]));
+  }
+  return match;
+}
+
 }  // namespace
 
 double fontconfigWeight(std::int32_t gdiWeight) {
@@ -84,6 +107,8 @@ std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& req
   FcResult result = FcResultNoMatch;
   FcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
   if (!match || result != FcResultMatch) return nullptr;
+  match = embeddableMatch(pattern.get(), std::move(match));
+  if (!match) return nullptr;
 
   FcChar8* familyName = nullptr;
   std::string family;
@@ -98,6 +123,11 @@ std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& req
   resolved->face.reset(cairo_ft_font_face_create_for_pattern(match.get()));
   if (!resolved->face || cairo_font_face_status(resolved->face.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   resolved->family = family;
+  FcChar8* file = nullptr;
+  if (FcPatternGetString(match.get(), FC_FILE, 0, &file) == FcResultMatch) {
+    resolved->file = reinterpret_cast<const char*>(file);
+  }
+  FcPatternGetInteger(match.get(), FC_INDEX, 0, &resolved->index);  // absent: the first face
 
   if (!sameFamily && !isMetricAlias(faceName, family) && reported_.insert(ansiLowerCase(faceName)).second) {
     log_ << "vornprint: font \"" << faceName << "\" is not installed; printing with \"" << family << "\"\n";

@@ -25,6 +25,8 @@ namespace vorn::platform::posix {
 struct ResolvedFace {
   CairoFontFace face;   // cairo-ft face for the matched font file
   std::string family;   // the family fontconfig chose
+  std::string file;     // the font file, and the face's index in it
+  int index = 0;
 };
 
 // GDI weights 1 to 1000 (0: don't care, 400) on fontconfig's weight scale.

@@ -2,6 +2,7 @@
 // share, by handle.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <unordered_map>
 #include <variant>
@@ -16,6 +17,7 @@ struct BitmapObject {
   CairoSurface image;  // RGB24
   int width = 0;
   int height = 0;
+  std::uint64_t version = 0;  // changes whenever something is drawn into the image
 };
 
 // Objects every device holds before anything is selected into it; they are
