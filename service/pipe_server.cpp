@@ -29,33 +29,34 @@ const platform::NamedPipeLimits kPipeLimits{
 
 }  // namespace
 
-void PipeServer::StartPipeServerThread(std::uint32_t delayMs) {
+void PipeServer::StartPipeServerThread() {
   std::lock_guard lock(pipeLock_);
   ++threadCount_;
   // The handle is closed when `thread` goes; the thread runs on.
   std::unique_ptr<platform::Thread> thread;
-  if (platform::createThread([this, delayMs] { PipeServerThread(delayMs); }, thread) != platform::kErrorSuccess) {
+  if (platform::createThread([this] { PipeServerThread(); }, thread) != platform::kErrorSuccess) {
     log_.ReportLastError("can't create pipe server thread");
     --threadCount_;
   }
 }
 
-void PipeServer::PipeServerThread(std::uint32_t delayMs) {
-  if (delayMs != 0) clock_.sleep(delayMs);
+void PipeServer::PipeServerThread() {
   std::unique_ptr<platform::NamedPipe> pipe;
-  if (const std::uint32_t error = platform::createNamedPipe(kServicePipeName, kPipeLimits, pipe)) {
-    std::int32_t count = 0;
-    {
-      std::lock_guard lock(pipeLock_);
-      count = threadCount_;
-    }
-    platform::setLastError(error);
-    log_.ReportLastError("thread " + std::to_string(count) + " can't open named pipe");
-    threadFailed();
-    return;
-  }
   std::vector<std::uint8_t> buffer(kPipeMessageSize);
   for (;;) {
+    if (!pipe) {
+      if (const std::uint32_t error = platform::createNamedPipe(kServicePipeName, kPipeLimits, pipe)) {
+        std::int32_t count = 0;
+        {
+          std::lock_guard lock(pipeLock_);
+          count = threadCount_;
+        }
+        platform::setLastError(error);
+        log_.ReportLastError("thread " + std::to_string(count) + " can't open named pipe");
+        if (!retryAfterFailure()) return;
+        continue;
+      }
+    }
     const std::uint32_t error = pipe->connect();
     if (error == platform::kErrorNoData) {
       // The client left before the connection was made: wait for the next one.
@@ -65,8 +66,8 @@ void PipeServer::PipeServerThread(std::uint32_t delayMs) {
     if (error != platform::kErrorSuccess && error != platform::kErrorPipeConnected) {
       platform::setLastError(error);
       log_.ReportLastError("error in ConnectNamedPipe");
-      threadFailed();
-      return;
+      if (!retryAfterFailure()) return;
+      continue;
     }
     {
       std::lock_guard lock(pipeLock_);
@@ -81,8 +82,8 @@ void PipeServer::PipeServerThread(std::uint32_t delayMs) {
       --busyCount_;
     }
     if (!served) {
-      threadFailed();
-      return;
+      pipe.reset();  // a new instance, should this thread go on
+      if (!retryAfterFailure()) return;
     }
   }
 }
@@ -111,13 +112,20 @@ bool PipeServer::serveClient(platform::NamedPipe& pipe, std::span<std::uint8_t> 
   return true;
 }
 
-void PipeServer::threadFailed() {
-  std::lock_guard lock(pipeLock_);
-  --threadCount_;
-  if (threadCount_ > busyCount_) return;  // another instance still listens
-  // A lasting failure (say, no descriptors left) must not spin.
-  backoffMs_ = std::clamp(backoffMs_ * 2, kFirstBackoffMs, kLastBackoffMs);
-  StartPipeServerThread(backoffMs_);
+bool PipeServer::retryAfterFailure() {
+  std::uint32_t delayMs = 0;
+  {
+    std::lock_guard lock(pipeLock_);
+    if (threadCount_ - 1 > busyCount_) {
+      --threadCount_;  // another instance still listens
+      return false;
+    }
+    // The last listener stays; a lasting failure (say, no descriptors left) must not spin.
+    backoffMs_ = std::clamp(backoffMs_ * 2, kFirstBackoffMs, kLastBackoffMs);
+    delayMs = backoffMs_;
+  }
+  clock_.sleep(delayMs);
+  return true;
 }
 
 }  // namespace vorn

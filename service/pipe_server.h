@@ -26,17 +26,17 @@ class PipeServer {
   PipeServer(const PipeServer&) = delete;
   PipeServer& operator=(const PipeServer&) = delete;
 
-  // StartPipeServerThread: one more server thread, which first waits
-  // `delayMs` (a back-off after failures).
-  void StartPipeServerThread(std::uint32_t delayMs = 0);
+  // StartPipeServerThread: one more server thread.
+  void StartPipeServerThread();
 
  private:
-  void PipeServerThread(std::uint32_t delayMs);
+  void PipeServerThread();
   // Answers one connected client. false when the instance can serve no more.
   bool serveClient(platform::NamedPipe& pipe, std::span<std::uint8_t> buffer);
-  // A thread that can serve no more leaves the counts; when no instance is
-  // left listening, another is started after a growing back-off.
-  void threadFailed();
+  // After a failure of its instance: a thread whose fellows still listen
+  // leaves the counts and ends (false); the last listener waits a growing
+  // back-off and tries again (true).
+  bool retryAfterFailure();
 
   PipeRequestContext context_;
   ServiceEventLog& log_;
@@ -45,7 +45,7 @@ class PipeServer {
   platform::RecursiveCriticalSection pipeLock_;
   std::int32_t threadCount_ = 0;  // server threads that serve or listen
   std::int32_t busyCount_ = 0;    // of those, the ones with a client
-  std::uint32_t backoffMs_ = 0;   // the delay of the next replacement thread
+  std::uint32_t backoffMs_ = 0;   // the last listener's wait before it tries again
 };
 
 }  // namespace vorn
