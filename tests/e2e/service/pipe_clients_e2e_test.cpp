@@ -29,6 +29,12 @@ namespace {
 using namespace std::chrono_literals;
 using platform::posix::UniqueFd;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 UniqueFd connectToPipe(const std::filesystem::path& root) {
   UniqueFd socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
   sockaddr_un address{};
@@ -121,26 +127,29 @@ TEST(PipeClientsE2e, AbruptIdleAndOversizedClientsLeaveThePipeServing) {
 
   // No descriptor to be had (nor for the event log): the pipe waits and
   // tries again, without spinning, and serves the waiting client once
-  // descriptors are back.
-  const pid_t service = scenario.status()->pid;
-  rlimit saved{};
-  ASSERT_EQ(::prlimit(service, RLIMIT_NOFILE, nullptr, &saved), 0);
-  rlimit starved = saved;
-  starved.rlim_cur = 3;  // only the standard streams' numbers
-  ASSERT_EQ(::prlimit(service, RLIMIT_NOFILE, &starved, nullptr), 0);
-  UniqueFd waiting = connectToPipe(scenario.root());
-  ASSERT_EQ(::send(waiting.get(), show.data(), show.size(), MSG_NOSIGNAL), static_cast<ssize_t>(show.size()));
-  std::this_thread::sleep_for(200ms);
-  const long busyFrom = processorTicks(proc);
-  std::this_thread::sleep_for(1s);
-  EXPECT_LE(processorTicks(proc) - busyFrom, 10);
-  std::uint8_t byte = 0;
-  EXPECT_EQ(::recv(waiting.get(), &byte, 1, MSG_DONTWAIT | MSG_PEEK), -1);  // not served meanwhile
-  ASSERT_EQ(::prlimit(service, RLIMIT_NOFILE, &saved, nullptr), 0);
-  std::vector<std::uint8_t> none(kPipeMessageSize);
-  none.resize(encodeListHeader(none, 0));
-  EXPECT_EQ(receive(waiting.get()), none);
-  EXPECT_EQ(scenario.spoolcmd({"show"}).standardOutput, empty);
+  // descriptors are back. Not under the sanitizers, whose runtime in the
+  // service needs descriptors of its own to start a thread.
+  if (!kSanitized) {
+    const pid_t service = scenario.status()->pid;
+    rlimit saved{};
+    ASSERT_EQ(::prlimit(service, RLIMIT_NOFILE, nullptr, &saved), 0);
+    rlimit starved = saved;
+    starved.rlim_cur = 3;  // only the standard streams' numbers
+    ASSERT_EQ(::prlimit(service, RLIMIT_NOFILE, &starved, nullptr), 0);
+    UniqueFd waiting = connectToPipe(scenario.root());
+    ASSERT_EQ(::send(waiting.get(), show.data(), show.size(), MSG_NOSIGNAL), static_cast<ssize_t>(show.size()));
+    std::this_thread::sleep_for(200ms);
+    const long busyFrom = processorTicks(proc);
+    std::this_thread::sleep_for(1s);
+    EXPECT_LE(processorTicks(proc) - busyFrom, 10);
+    std::uint8_t byte = 0;
+    EXPECT_EQ(::recv(waiting.get(), &byte, 1, MSG_DONTWAIT | MSG_PEEK), -1);  // not served meanwhile
+    ASSERT_EQ(::prlimit(service, RLIMIT_NOFILE, &saved, nullptr), 0);
+    std::vector<std::uint8_t> none(kPipeMessageSize);
+    none.resize(encodeListHeader(none, 0));
+    EXPECT_EQ(receive(waiting.get()), none);
+    EXPECT_EQ(scenario.spoolcmd({"show"}).standardOutput, empty);
+  }
   EXPECT_EQ(scenario.spoolcmd({"stop"}).exitCode, 0);
 }
 
