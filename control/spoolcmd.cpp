@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     ExitWithSystemError("Could not open Service Control Manager");
   }
 
-  std::uint32_t result = 0;
+  // "  ok" follows every command but show, unless a run or kill was refused.
+  bool ok = true;
   if (command.word == CommandWord::Create) {
     CreatePrintService(*manager);
   } else {
@@ -66,16 +67,16 @@ int main(int argc, char** argv) {
         }
         break;
       case CommandWord::Run:
-        result = RunProfile(command.profileName);
+        ok = RunProfile(command.profileName).succeeded;
         break;
       case CommandWord::Kill:
-        result = KillProfile(command.profileName);
+        ok = KillProfile(command.profileName).succeeded;
         break;
       default:
         break;
     }
     service.reset();
   }
-  if (command.word != CommandWord::Show && result == 0) platform::writeStandardOutput("  ok\n");
+  if (command.word != CommandWord::Show && ok) platform::writeStandardOutput("  ok\n");
   platform::exitProcess(0);
 }

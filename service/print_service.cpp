@@ -23,6 +23,10 @@ bool PrintService::ReportServiceStatus(const ServiceStatus::Change& change) {
   return false;
 }
 
+LaunchOutcome PrintServiceStarter::launch(int slot) { return LaunchAgent(service_, slot); }
+
+void PrintServiceStarter::handOverFailed() { FatalStop(service_, "QueueUserAPC failed"); }
+
 bool PrintService::ReportServiceStatus() {
   return ReportServiceStatus([](platform::ServiceStatus&) { return true; });
 }

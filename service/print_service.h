@@ -9,6 +9,9 @@
 
 #include "platform/lock.h"
 #include "platform/thread.h"
+#include "service/agent_launcher.h"
+#include "service/pipe_requests.h"
+#include "service/pipe_server.h"
 #include "service/service_event_log.h"
 #include "service/service_services.h"
 #include "service/service_status.h"
@@ -17,6 +20,19 @@
 #include "service/watchdog.h"
 
 namespace vorn {
+
+class PrintService;
+
+// Run requests start agents with the service's own launcher.
+class PrintServiceStarter final : public AgentStarter {
+ public:
+  explicit PrintServiceStarter(PrintService& service) : service_(service) {}
+  LaunchOutcome launch(int slot) override;
+  void handOverFailed() override;
+
+ private:
+  PrintService& service_;
+};
 
 class PrintService {
  public:
@@ -46,6 +62,10 @@ class PrintService {
   WatchdogHandle watchdog;
   // The thread that runs the stop sequence of a stop or shutdown control.
   std::unique_ptr<platform::Thread> shutdownThread;
+  PrintServiceStarter starter{*this};
+  // The control pipe; its threads reach the table through this.
+  PipeRequestContext pipeRequests{tableLock, table, stop, services.registry, starter};
+  PipeServer pipe{pipeRequests, log, services.clock};
 };
 
 }  // namespace vorn

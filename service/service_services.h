@@ -23,6 +23,9 @@ struct ServiceServices {
   // Ends the process with the code (ExitProcess). A test's stand-in returns,
   // and the service's code after it returns at once.
   std::function<void(std::uint32_t code)> endProcess;
+  // Whether the start-up opens the control pipe. Off only where the service
+  // runs inside a test's own process, whose pipe server threads would outlive it.
+  bool controlPipe = true;
 };
 
 }  // namespace vorn

@@ -37,6 +37,9 @@ void ServiceStartup(PrintService& service) {
     platform::setLastError(error);
     service.log.ReportLastError("can't create subservice watchdog");
   }
+  // Before the scan, so that show answers while the agents start; after the
+  // watchdog, which every run request hands its agent to.
+  if (service.services.controlPipe) service.pipe.StartPipeServerThread();
 
   platform::Registry& registry = service.services.registry;
   std::unique_ptr<platform::RegistryKey> profiles;

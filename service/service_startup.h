@@ -1,5 +1,6 @@
-// The service's start-up: the watchdog, then one agent for every active
-// printer profile in the registry, with a pause of one second per profile.
+// The service's start-up: the watchdog and the control pipe, then one agent
+// for every active printer profile in the registry, with a pause of one
+// second per profile.
 #pragma once
 
 #include <string_view>

@@ -84,18 +84,24 @@ TEST(SpoolcmdE2e, CreateStartStopDelete) {
                       });
   EXPECT_EQ(fileText(folder / "config"), registration);  // untouched by the second create
 
-  // Not there yet: the pipe client's failure lines, exit code 0.
-  expectAll(scenario, {{{"show"}, "\n\nVornPrintService not found: 2\n", 0},
-                       {{"kill", "/profile=A"}, "\nKill process error 2\n", 0}});
-
+  // The pipe answers once the service runs; a refusal still exits with 0.
   ASSERT_TRUE(scenario.waitForState(4));
+  const std::string closing = "\n\n(to define or change printer profiles, run VornPrintProfiles)\n";
+  expectAll(scenario, {{{"show"},
+                        "\nThere are 0 active VornPrintService printers:\n         processid   status   profile.name" +
+                            closing,
+                        0},
+                       {{"kill", "/profile=A"}, "\nKill process error: couldn't find profile\n", 0}});
   auto stop = scenario.spoolcmd({"stop"});
   EXPECT_TRUE(std::regex_match(stop.standardOutput, waitedOk)) << stop.standardOutput;
   EXPECT_EQ(stop.exitCode, 0);
   ASSERT_TRUE(scenario.status());
   EXPECT_EQ(scenario.status()->state, 1u);
   EXPECT_EQ(scenario.status()->checkPoint, 1u);  // the grace period, with no agents
-  expectAll(scenario, {{{"stop"}, systemError("could not stop service", 1062, "The service has not been started."), 1}});
+  expectAll(scenario, {{{"stop"}, systemError("could not stop service", 1062, "The service has not been started."), 1},
+                       // Not there any more: the pipe client's failure lines, exit code 0.
+                       {{"show"}, "\n\nVornPrintService not found: 2\n", 0},
+                       {{"kill", "/profile=A"}, "\nKill process error 2\n", 0}});
 
   // Delete while running stops first; delete while stopped does not wait.
   expectAll(scenario, {{{"start"}, "  ok\n", 0}});

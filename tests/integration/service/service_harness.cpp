@@ -81,6 +81,7 @@ ServiceHarness::ServiceHarness(bool agentProgram) {
             std::lock_guard lock(endMutex_);
             endCodes_.push_back(code);
           },
+      .controlPipe = false,
   });
 }
 

@@ -1,0 +1,98 @@
+// The service's DispatchRequest on arbitrary requests, against a table with
+// running, retrying and failed agents. It must never read beyond the bytes
+// received (the same request with other bytes after it gets the same reply),
+// and every reply must be one a client can read.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/pipe_protocol.h"
+#include "common/service_identity.h"
+#include "platform/child_process.h"
+#include "platform/error.h"
+#include "platform/lock.h"
+#include "service/pipe_requests.h"
+#include "service/stop_state.h"
+#include "service/subservice_table.h"
+#include "tests/fakes/fake_registry.h"
+
+namespace {
+
+using namespace vorn;
+
+class EndlessProcess final : public platform::ProcessHandle {
+ public:
+  explicit EndlessProcess(std::uint32_t pid) : pid_(pid) {}
+  std::uint32_t processId() const override { return pid_; }
+  bool terminate(std::uint32_t) override { return true; }
+  bool exitCode(std::uint32_t& code) override {
+    code = platform::kStillActive;
+    return true;
+  }
+
+ private:
+  std::uint32_t pid_;
+};
+
+class Starter final : public AgentStarter {
+ public:
+  explicit Starter(SubserviceTable& table) : table_(table) {}
+  LaunchOutcome launch(int slot) override {
+    table_[slot].processId = 100 + static_cast<std::uint32_t>(slot);
+    table_[slot].process = std::make_unique<EndlessProcess>(table_[slot].processId);
+    return {table_[slot].processId, false};
+  }
+  void handOverFailed() override {}
+
+ private:
+  SubserviceTable& table_;
+};
+
+std::vector<std::uint8_t> dispatch(std::span<const std::uint8_t> request, std::uint8_t filler) {
+  platform::CriticalSection lock;
+  SubserviceTable table;
+  StopState stop;
+  fakes::FakeRegistry registry;
+  for (const char* name : {"A", "B", "C", "D"}) registry.addKey(std::string(kProfilesKey) + "\\" + name);
+  Starter starter(table);
+  PipeRequestContext context{lock, table, stop, registry, starter};
+  table.AddEntry("A");
+  starter.launch(0);
+  table.AddEntry("B");
+  table[1].status = SUBSERVICE_RETRYING;
+  table.AddEntry("C");
+  table[2].status = SUBSERVICE_START_FAILED;
+
+  std::vector<std::uint8_t> buffer(kPipeMessageSize, filler);
+  std::copy(request.begin(), request.end(), buffer.begin());
+  const std::size_t length = DispatchRequest(context, buffer, request.size());
+  if (length < kKillReplySize || length > buffer.size()) std::abort();
+  buffer.resize(length);
+  return buffer;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto request = std::span(data, std::min(size, kPipeMessageSize));
+  const auto reply = dispatch(request, 0x00);
+  if (dispatch(request, 0xFF) != reply) std::abort();
+
+  const auto header = decodeReplyHeader(reply);
+  if (!header) std::abort();
+  if (header->code == PIPE_REPLY_LIST) {
+    std::size_t offset = kReplyHeaderSize;
+    for (std::uint32_t i = 0; i < header->value; ++i) {
+      const auto record = decodeShowRecord(reply, offset);
+      if (!record) std::abort();
+      offset += record->length;
+    }
+    if (offset != reply.size()) std::abort();
+  } else if (header->code == PIPE_REPLY_ERROR) {
+    if (reply.back() != 0 || errorReplyText(reply).size() + kReplyHeaderSize + 1 != reply.size()) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,136 @@
+#include "service/pipe_requests.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "common/pipe_protocol.h"
+#include "common/service_errors.h"
+#include "common/service_identity.h"
+#include "platform/child_process.h"
+#include "platform/error.h"
+#include "platform/lock.h"
+#include "platform/registry.h"
+#include "service/stop_state.h"
+#include "service/subservice_table.h"
+
+namespace vorn {
+namespace {
+
+constexpr std::uint32_t kProfileAccess = platform::kKeyRead | platform::kKeyWow64_64Key;
+// The longest name a show request may carry, and how far it is searched for its zero.
+constexpr std::size_t kShowNameMax = 255;
+constexpr std::size_t kShowNameSearch = 256;
+// A record is written only while its start plus this stays within the buffer.
+constexpr std::size_t kShowRecordRoom = 280;
+// TerminateProcess's exit code for a killed agent.
+constexpr std::uint32_t kKilledExitCode = 0xFFFFFFFF;
+
+using Buffer = std::span<std::uint8_t>;
+
+std::size_t Show(PipeRequestContext& context, Buffer buffer, std::span<const std::uint8_t> request) {
+  // The name's length: up to its zero within 256 bytes, else 256; a name
+  // whose zero was not received makes the length wrong.
+  std::size_t count = kShowNameSearch;
+  if (const auto name = zeroTerminatedText(request, kShowRequestNameOffset, kShowNameSearch)) {
+    count = name->size();
+  } else if (request.size() < kShowRequestNameOffset + kShowNameSearch) {
+    return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "Wrong message length");
+  }
+  if (request.size() != count + kShowRequestNameOffset + 1)
+    return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "Wrong message length");
+  if (count > kShowNameMax) return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "Invalid name");
+
+  const auto selector = static_cast<std::int32_t>(*readLe32(request, 12));
+  std::size_t end = encodeListHeader(buffer, 0);
+  if (selector != SHOW_ALL) return end;
+  std::uint32_t records = 0;
+  std::lock_guard lock(context.tableLock);
+  for (int slot = 0; slot < kSubserviceSlots; ++slot) {
+    const SubserviceEntry& entry = context.table[slot];
+    if (!entry.used()) continue;
+    if (end + kShowRecordRoom > buffer.size()) break;
+    const std::size_t next = encodeShowRecord(buffer, end, entry.status, entry.processId, entry.profileName);
+    if (next == 0) break;
+    end = next;
+    ++records;
+  }
+  writeLe32(buffer, 8, records);
+  return end;
+}
+
+// The profile's key exists. An empty name or one with a backslash would
+// open the profiles key itself or a key below a profile: no such profile.
+bool profileExists(platform::Registry& registry, std::string_view name) {
+  if (name.empty() || name.find('\\') != std::string_view::npos) return false;
+  std::unique_ptr<platform::RegistryKey> key;
+  return registry.openKey(std::string(kProfilesKey) + "\\" + std::string(name), kProfileAccess, key) ==
+         platform::kErrorSuccess;
+}
+
+std::size_t Run(PipeRequestContext& context, Buffer buffer, std::string_view name) {
+  if (name.size() > kProfileNameMax) return encodeErrorReply(buffer, SVC_ERROR_NAME_TOO_LONG, "name too long");
+  if (!profileExists(context.registry, name))
+    return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "couldn't find profile");
+
+  LaunchOutcome outcome;
+  std::uint32_t error = platform::kErrorSuccess;
+  {
+    std::lock_guard lock(context.tableLock);
+    // A stop that has begun ends every agent: a new one would outlive it.
+    if (context.stop.begun())
+      return encodeErrorReply(buffer, platform::kErrorServiceCannotAcceptCtrl, "couldn't create process");
+    const int slot = context.table.AddEntry(name);
+    if (slot < 0) {
+      error = platform::lastError();
+      return encodeErrorReply(buffer, error, error == SVC_ERROR_DUPLICATE ? "duplicate entry" : "addtotable failed");
+    }
+    outcome = context.starter.launch(slot);
+    error = platform::lastError();
+  }
+  if (outcome.processId != 0) return encodeRunReply(buffer);
+  const std::size_t length = encodeErrorReply(buffer, error, "couldn't create process");
+  if (outcome.handOverFailed) context.starter.handOverFailed();
+  return length;
+}
+
+std::size_t Kill(PipeRequestContext& context, Buffer buffer, std::string_view name) {
+  std::lock_guard lock(context.tableLock);
+  int found = -1;
+  for (int slot = 0; slot < kSubserviceSlots && found < 0; ++slot) {
+    if (context.table[slot].used() && context.table[slot].profileName == name) found = slot;
+  }
+  if (found < 0) return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "couldn't find profile");
+
+  SubserviceEntry& entry = context.table[found];
+  if (entry.processId == 0) {
+    // Retrying or never started: no process to wait for.
+    context.table.ReleaseEntry(found);
+    return encodeKillReply(buffer);
+  }
+  // Through the slot's own handle, under the lock: the process cannot have
+  // been reaped, so its id cannot have been given to another one.
+  entry.status = SUBSERVICE_KILLED;
+  if (!entry.process->terminate(kKilledExitCode))
+    return encodeErrorReply(buffer, platform::lastError(), "couldn't terminate process");
+  return encodeKillReply(buffer);
+}
+
+}  // namespace
+
+std::size_t DispatchRequest(PipeRequestContext& context, std::span<std::uint8_t> buffer, std::size_t received) {
+  const auto request = std::span<const std::uint8_t>(buffer).first(std::min(received, buffer.size()));
+  if (request.size() < 8) return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "message syntax error");
+  const std::uint32_t function = *readLe32(request, 0);
+  if (function == PIPE_FN_SHOW) return Show(context, buffer, request);
+  if (function != PIPE_FN_RUN && function != PIPE_FN_KILL)
+    return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "invalid function");
+
+  // The name is copied: the reply is written over the request.
+  const auto name = zeroTerminatedText(request, kProfileRequestNameOffset, request.size());
+  if (!name) return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "Wrong message length");
+  const std::string profileName(*name);
+  return function == PIPE_FN_RUN ? Run(context, buffer, profileName) : Kill(context, buffer, profileName);
+}
+
+}  // namespace vorn

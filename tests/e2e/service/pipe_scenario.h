@@ -1,0 +1,21 @@
+// The service with stand-in agents: VornPrintService and spoolcmd copied
+// into a folder of the root with the stub agent as its spoolagent (the
+// service finds its agent beside itself first), registered and started.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/service/service_scenario.h"
+
+namespace vorn::e2e {
+
+// Writes `profiles` (no host values), registers the copied service and
+// starts it; returns once it runs.
+void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles);
+
+// What spoolcmd show prints for `lines` (each as "\n..." after the header).
+std::string showListing(int count, const std::string& lines);
+std::string runningLine(int pid, const std::string& name);
+
+}  // namespace vorn::e2e
