@@ -17,9 +17,6 @@ function(vorn_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  # GoogleTest's headers are most of what a test file costs to compile; three
-  # builds of the suite in one CI run pay for them once a program instead.
-  target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set(environment "VORN_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
   if(CMAKE_CROSSCOMPILING)
