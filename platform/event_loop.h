@@ -2,8 +2,9 @@
 // watches (the host link's stream socket, a listener), by posted tasks and by
 // a termination request from outside.
 // Stands for: the framework's message loop on a hidden window (GetMessage,
-// DispatchMessage), PostMessageA, PostQuitMessage, socket notifications
-// (WSAAsyncSelect) and, for pipes, MsgWaitForMultipleObjectsEx.
+// DispatchMessage), PostMessageA, PostQuitMessage, SetTimer/KillTimer,
+// socket notifications (WSAAsyncSelect) and, for pipes,
+// MsgWaitForMultipleObjectsEx.
 #pragma once
 
 #include <cstdint>
@@ -38,8 +39,15 @@ class EventLoop {
   // Calls `handler` with kReadable whenever a connection waits on `listener`.
   virtual WatchId watch(StreamListener& listener, ReadyHandler handler) = 0;
   virtual void modify(WatchId id, unsigned interest) = 0;
-  // Safe to call from inside the watch's own handler.
+  // Ends a watch or cancels a timer that has not fired. Safe to call from
+  // inside the watch's own handler; an id that is no longer in use is ignored.
   virtual void unwatch(WatchId id) = 0;
+
+  // Runs `task` once on the loop's thread after `milliseconds` on the
+  // platform's time scale (platform/clock.h), unless unwatch(id) cancels it
+  // first. Stands for: SetTimer on the hidden window, its WM_TIMER handled
+  // once and the timer then killed (KillTimer).
+  virtual WatchId startTimer(std::uint32_t milliseconds, Task task) = 0;
 
   // What to run when the process is asked to end from outside (SIGTERM or
   // SIGINT on POSIX, WM_CLOSE/WM_ENDSESSION on Windows): it runs on the

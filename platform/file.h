@@ -1,6 +1,6 @@
 // Files, addressed by paths that the system composes as on Windows: a
 // backslash is a folder separator too.
-// Stands for: CreateFileA, ReadFile, WriteFile, GetFileSize, CloseHandle.
+// Stands for: CreateFileA (with FILE_FLAG_OPEN_REPARSE_POINT where it creates), ReadFile, WriteFile, GetFileSize, CloseHandle.
 //
 // Results are Win32 error codes; the failing call also sets the last error.
 #pragma once
@@ -38,14 +38,24 @@ class FileSystem {
   virtual std::uint32_t openForReading(std::string_view path, std::unique_ptr<File>& file) = 0;
 
   // CreateFileA(0, 0, OPEN_EXISTING): opens an existing file without access,
-  // only to learn that it exists.
+  // only to learn that it exists. A symbolic link exists as a name of its own,
+  // whether its target does or not.
   virtual std::uint32_t openToProbe(std::string_view path, std::unique_ptr<File>& file) = 0;
 
   // Created, or truncated when it exists, for reading and writing, and not
   // shared with other openers while it is open (CREATE_ALWAYS, no sharing):
   // kErrorSharingViolation, with the file left untouched, while another
   // opener holds it.
+  //
+  // Both creating opens never follow a symbolic link (a reparse point) in the
+  // last component of the path: one planted there is refused with
+  // kErrorAccessDenied and its target stays untouched. A new file gets the
+  // default access of its folder (on POSIX mode 0666 less the umask).
   virtual std::uint32_t createExclusive(std::string_view path, std::unique_ptr<File>& file) = 0;
+
+  // Like createExclusive, but only as a new file (CREATE_NEW): a name that
+  // exists, as a file or as a link, gives kErrorFileExists.
+  virtual std::uint32_t createNew(std::string_view path, std::unique_ptr<File>& file) = 0;
 };
 
 // The machine's real file system.

@@ -58,7 +58,7 @@ class Registry {
                                 std::unique_ptr<RegistryKey>& key) = 0;
 };
 
-// The machine's registry. Each openKey reads it afresh, so changes made
+// The machine's registry. Each openKey sees it as it is then, so changes made
 // outside take effect at the next open; an open key keeps what it read.
 Registry& systemRegistry();
 

@@ -1,6 +1,9 @@
 #include "termlink/connect_string.h"
 
+#include <charconv>
+
 #include "platform/ansi_code_page.h"
+#include "platform/socket.h"
 
 namespace vorn::termlink {
 
@@ -44,6 +47,22 @@ std::optional<std::string> ConnectFields::get(std::string_view key) const {
   for (const auto& [name, value] : fields_)
     if (equalsIgnoringCase(name, key)) return value;
   return std::nullopt;
+}
+
+std::optional<std::int32_t> parseDecimal(std::string_view text) {
+  std::int32_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+bool namesThisMachine(std::string_view server) {
+  if (equalsIgnoringCase(server, "localhost") || server == "127.0.0.1") return true;
+  const std::string host = platform::localHostName();
+  if (host.empty()) return false;
+  if (equalsIgnoringCase(server, host)) return true;
+  const std::string_view shortName = std::string_view(host).substr(0, host.find('.'));
+  return equalsIgnoringCase(server, shortName);
 }
 
 }  // namespace vorn::termlink

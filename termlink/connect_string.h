@@ -2,6 +2,7 @@
 // by commas, a double quote inside a value doubled.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,5 +24,12 @@ class ConnectFields {
  private:
   std::vector<std::pair<std::string, std::string>> fields_;
 };
+
+// A field's value as a decimal 32-bit number filling the whole text.
+std::optional<std::int32_t> parseDecimal(std::string_view text);
+
+// Whether a Server value names this machine: "localhost", "127.0.0.1", or its
+// host name, fully qualified or short.
+bool namesThisMachine(std::string_view server);
 
 }  // namespace vorn::termlink

@@ -1,6 +1,5 @@
 #include "termlink/term_link.h"
 
-#include <charconv>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,27 +18,14 @@ using platform::HRESULT;
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-std::optional<std::int32_t> parseDecimal(std::string_view text) {
-  std::int32_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return value;
-}
-
-bool namesThisMachine(std::string_view server) {
-  if (equalsIgnoringCase(server, "localhost") || server == "127.0.0.1") return true;
-  const std::string host = platform::localHostName();
-  if (host.empty()) return false;
-  if (equalsIgnoringCase(server, host)) return true;
-  const std::string_view shortName = std::string_view(host).substr(0, host.find('.'));
-  return equalsIgnoringCase(server, shortName);
-}
-
 class TermLink final : public HostLink {
  public:
   explicit TermLink(platform::EventLoop& loop) : loop_(loop), readBuffer_(kReadChunk) {}
 
-  ~TermLink() override { closeSocket(); }
+  ~TermLink() override {
+    cancelAttachTimer();
+    closeSocket();
+  }
 
   TermLink(const TermLink&) = delete;
   TermLink& operator=(const TermLink&) = delete;
@@ -84,6 +70,7 @@ class TermLink final : public HostLink {
     if (!encodeFrame(attach_, probe)) return platform::kEInvalidArg;
 
     state_ = State::connecting;
+    attachTimer_ = loop_.startTimer(kAttachTimeoutMs, [this] { onAttachTimeout(); });
     if (overSocket)
       startTcp(*server, static_cast<std::uint16_t>(*port));
     else
@@ -157,8 +144,7 @@ class TermLink final : public HostLink {
 
   // A failure found inside Connect is reported from the loop, after Connect returned.
   void failLater(HRESULT detail) {
-    closeSocket();
-    state_ = State::closed;
+    finish();
     loop_.post([this, alive = std::weak_ptr<int>(alive_), detail] {
       if (alive.expired()) return;
       deliver([detail](HostLinkEvents& e) { e.ConnectResult(-1, detail, 0, 0); });
@@ -175,6 +161,21 @@ class TermLink final : public HostLink {
     socket_.reset();
     outbox_.clear();
     outboxSent_ = 0;
+    paused_ = false;
+  }
+
+  void cancelAttachTimer() {
+    if (attachTimer_) loop_.unwatch(*attachTimer_);
+    attachTimer_.reset();
+  }
+
+  // A host that never answers (or a connection that never completes) must
+  // not hold the agent for ever.
+  void onAttachTimeout() {
+    attachTimer_.reset();
+    if (state_ != State::connecting && state_ != State::attaching) return;
+    finish();
+    deliver([](HostLinkEvents& e) { e.ConnectResult(-1, networkResult(platform::kWsaETimedOut), 0, 0); });
   }
 
   // --- readiness ---
@@ -185,7 +186,8 @@ class TermLink final : public HostLink {
       return;
     }
     if ((ready & platform::kWritable) && !flushFromLoop()) return;
-    if (ready & platform::kReadable) readSome();
+    if (paused_ && pendingOutput() <= kOutputLowMark && !resume()) return;
+    if ((ready & platform::kReadable) && !paused_) readSome();
   }
 
   void onConnectProgress() {
@@ -199,7 +201,7 @@ class TermLink final : public HostLink {
         return;
       }
       // Reported from here (already the loop), not posted.
-      state_ = State::closed;
+      finish();
       deliver([detail = networkResult(status)](HostLinkEvents& e) { e.ConnectResult(-1, detail, 0, 0); });
       return;
     }
@@ -227,7 +229,22 @@ class TermLink final : public HostLink {
       outbox_.clear();
       outboxSent_ = 0;
     }
-    if (watch_) loop_.modify(*watch_, platform::kReadable | (outbox_.empty() ? 0u : platform::kWritable));
+    updateInterest();
+  }
+
+  // Readable unless paused for back-pressure; writable while output waits.
+  void updateInterest() {
+    if (!watch_) return;
+    loop_.modify(*watch_, (paused_ ? 0u : platform::kReadable) | (outbox_.empty() ? 0u : platform::kWritable));
+  }
+
+  // Ends the pause: first the frames read before it; false when the link
+  // ended or went away meanwhile.
+  bool resume() {
+    paused_ = false;
+    if (!deliverDecoded()) return false;
+    updateInterest();
+    return true;
   }
 
   // flush from a writable notification; false when the link ended.
@@ -253,16 +270,27 @@ class TermLink final : public HostLink {
       return;
     }
     decoder_.append(std::span(readBuffer_).first(got));
+    deliverDecoded();
+  }
+
+  // Passes on the frames decoded so far, one at a time, and pauses (keeping
+  // the rest) while too much output waits; false when the link ended or the
+  // component went away.
+  bool deliverDecoded() {
     Frame frame;
     for (;;) {
+      if (pendingOutput() >= kOutputHighMark) {
+        paused_ = true;
+        updateInterest();
+        return true;
+      }
       const auto status = decoder_.next(frame);
-      if (status == FrameDecoder::Status::incomplete) return;
+      if (status == FrameDecoder::Status::incomplete) return true;
       if (status == FrameDecoder::Status::error) {
         protocolError();
-        return;
+        return false;
       }
-      // Stop as soon as the link ended or the component went away.
-      if (!handleFrame(frame)) return;
+      if (!handleFrame(frame)) return false;
     }
   }
 
@@ -270,6 +298,7 @@ class TermLink final : public HostLink {
   bool handleFrame(Frame& frame) {
     if (auto* result = std::get_if<ConnectResultFrame>(&frame)) {
       if (state_ != State::attaching) return protocolError(), false;
+      cancelAttachTimer();
       const ConnectResultFrame r = *result;
       if (r.code == 0)
         state_ = State::attached;
@@ -309,6 +338,7 @@ class TermLink final : public HostLink {
   }
 
   void finish() {
+    cancelAttachTimer();
     closeSocket();
     state_ = State::closed;
   }
@@ -344,6 +374,8 @@ class TermLink final : public HostLink {
 
   std::unique_ptr<platform::StreamSocket> socket_;
   std::optional<platform::EventLoop::WatchId> watch_;
+  std::optional<platform::EventLoop::WatchId> attachTimer_;
+  bool paused_ = false;  // reading stopped until the output drains
   std::vector<std::uint8_t> readBuffer_;
   FrameDecoder decoder_;
   std::vector<std::uint8_t> outbox_;

@@ -10,6 +10,7 @@
 #include "agent/jobs/job_sink.h"
 #include "agent/jobs/output_file_name.h"
 #include "agent/jobs/report_name.h"
+#include "agent/render/stream_blocks.h"
 #include "agent/render/stream_codes.h"
 
 namespace vorn {
@@ -32,6 +33,9 @@ constexpr std::size_t kReportWidth = 30;
 constexpr std::size_t kHeaderDataOffset = 40;
 constexpr std::size_t kHeaderLength = 36;       // record mark to the end of the report name
 constexpr std::size_t kMaxTrailingBytes = 3;    // allowed after the terminator
+
+static_assert(PrintIntake::kIntakeBufferSize - kBodyOffset == kLongestBlockSequence,
+              "renderers that cut blocks themselves bound sequences as the intake does");
 
 constexpr std::string_view kPostScriptHeader = "%!PS-Adobe\r\n";
 
@@ -149,8 +153,8 @@ void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
   std::string report = sanitiseName(trimTrailingBlanks(reportField), settings_.jetform);
 
   if (settings_.printToFile) {
-    // The form becomes part of some names: it is made safe the same way.
-    const std::string fileForm = sanitiseName(form, settings_.jetform);
+    // The form becomes part of some names: only what a file name cannot hold is replaced.
+    const std::string fileForm = fileNameForm(form, settings_.jetform);
     jobs_.setOutputFileName(chooseOutputFileName(settings_, fileForm, report, clock_, files_));
   }
   jobs_.setReportName(std::move(report));

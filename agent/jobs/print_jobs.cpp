@@ -6,6 +6,7 @@
 #include "agent/diag/exceptions.h"
 #include "agent/diag/fatal_error.h"
 #include "agent/jobs/disk_writer.h"
+#include "agent/jobs/output_file_name.h"
 #include "agent/render/vorn_print.h"
 #include "platform/device_context.h"
 #include "platform/error.h"
@@ -50,8 +51,11 @@ void PrintJobs::startJob(std::uint32_t options) {
   const std::string docName = documentName();
 
   if (settings_.target() == OutputTarget::directToDisk) {
+    // A name with a counter was chosen as a new file: it must not replace
+    // one that appeared since. A name without one replaces the earlier file.
     std::unique_ptr<platform::File> file;
-    const std::uint32_t error = files_.createExclusive(outputFileName_, file);
+    const std::uint32_t error = patternHasCounter(settings_.ptfOpt) ? files_.createNew(outputFileName_, file)
+                                                                    : files_.createExclusive(outputFileName_, file);
     if (error != platform::kErrorSuccess || !file) {
       events_.LogErrorCode("Error opening outfile - VornPrintStart failed",
                            FileException::causeFromOsError(error));
@@ -105,7 +109,12 @@ void PrintJobs::endJob() {
     }
     return;
   }
-  VornPrintEnd(render_);
+  // A document that could not be completed is lost although every message
+  // was acknowledged: the operator must hear of it.
+  if (VornPrintEnd(render_) != 0) {
+    events_.LogErrorCode("Error while printing - VornPrintEnd failed",
+                         static_cast<std::int32_t>(platform::lastError()));
+  }
   deviceContext_.reset();
 }
 

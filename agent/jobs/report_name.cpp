@@ -21,6 +21,13 @@ bool isFileNameReserved(char c) {
   }
 }
 
+bool isControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+char replacementFor(bool jetform) { return jetform ? '_' : '+'; }
+
 }  // namespace
 
 std::string_view trimTrailingBlanks(std::string_view text) {
@@ -31,11 +38,16 @@ std::string_view trimTrailingBlanks(std::string_view text) {
 std::string sanitiseName(std::string_view name, bool jetform) {
   std::string result(name);
   for (char& c : result) {
-    if (jetform) {
-      if (c == ' ' || isFileNameReserved(c)) c = '_';
-    } else if (isFileNameReserved(c)) {
-      c = '+';
-    }
+    if (isFileNameReserved(c) || (jetform && c == ' ')) c = replacementFor(jetform);
+  }
+  return result;
+}
+
+std::string fileNameForm(std::string_view form, bool jetform) {
+  std::string result(form);
+  const bool onlyDots = !result.empty() && result.find_first_not_of('.') == std::string::npos;
+  for (char& c : result) {
+    if (isFileNameReserved(c) || isControl(c) || onlyDots) c = replacementFor(jetform);
   }
   return result;
 }

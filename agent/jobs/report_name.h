@@ -14,4 +14,11 @@ std::string_view trimTrailingBlanks(std::string_view text);
 // kept and the replacement is '+'. A NUL byte is always replaced.
 std::string sanitiseName(std::string_view name, bool jetform);
 
+// The form name as a part of an output file name: only what cannot stand in
+// a file name or would lead out of the folder is replaced (the reserved
+// characters, control characters, and a name made only of dots), with the
+// report name's replacement ('_' with JetformFlag set, '+' otherwise).
+// Blanks stay.
+std::string fileNameForm(std::string_view form, bool jetform);
+
 }  // namespace vorn

@@ -9,6 +9,7 @@
 #include "agent/render/vorn_print.h"
 #include "agent/render/wrapping_math.h"
 #include "platform/device_mode.h"
+#include "platform/error.h"
 #include "platform/printer_system.h"
 
 namespace vorn {
@@ -108,14 +109,19 @@ int VornPrintStart(RenderState& state, std::string_view docName, platform::Devic
   return 0;
 }
 
-void VornPrintEnd(RenderState& state) {
-  if (!state.docOpen) return;
+int VornPrintEnd(RenderState& state) {
+  if (!state.docOpen) return 0;
   // Text not ended by a line end is not drawn, and an owed advance is dropped.
+  // A failed last page fails the document too, so EndDoc alone tells.
   if (state.pageOpen) state.dc->endPage();
-  state.dc->endDoc();
+  const bool completed = state.dc->endDoc() > 0;
+  const std::uint32_t endError = platform::lastError();
   state.docOpen = false;
   state.pageOpen = false;
   ReleaseFonts(state);
+  if (completed) return 0;
+  platform::setLastError(endError);
+  return -1;
 }
 
 int BeginPage(RenderState& state) {

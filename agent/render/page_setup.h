@@ -19,8 +19,10 @@ namespace vorn {
 int VornPrintStart(RenderState& state, std::string_view docName, platform::DeviceContext& dc,
                    std::uint32_t options);
 
-// Ends the open document, if any.
-void VornPrintEnd(RenderState& state);
+// Ends the open document, if any. 0, or -1 when the device could not
+// complete it (EndDoc failed, e.g. a full disk at the document's end: the
+// document is lost); the last error is then EndDoc's.
+int VornPrintEnd(RenderState& state);
 
 // Starts a page, first applying changed orientation, paper source and duplex
 // selectors to the printer's settings. 0, or -1 on failure.

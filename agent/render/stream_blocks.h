@@ -16,4 +16,10 @@ namespace vorn {
 // complete sequence fits; the stream's end is always a boundary.
 std::size_t CompleteSequencesLength(std::span<const std::uint8_t> data);
 
+// The most print data one host message carries (the agent's intake buffer of
+// 8208 bytes less the message's 4-byte prefix). In the agent each message's
+// data is a block of its own, so no longer sequence ever reaches the engine
+// whole: a reader that cuts blocks itself holds at most this much of one.
+inline constexpr std::size_t kLongestBlockSequence = 8204;
+
 }  // namespace vorn

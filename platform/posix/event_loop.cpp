@@ -4,6 +4,7 @@
 // agent in order.
 #include "platform/event_loop.h"
 
+#include "platform/clock.h"
 #include "platform/posix/descriptor.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/socket.h"
@@ -14,8 +15,11 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <limits>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -58,7 +62,20 @@ class PosixEventLoop final : public EventLoop {
     if (auto it = watches_.find(id); it != watches_.end()) it->second.interest = interest;
   }
 
-  void unwatch(WatchId id) override { watches_.erase(id); }
+  void unwatch(WatchId id) override {
+    watches_.erase(id);
+    timers_.erase(id);
+  }
+
+  WatchId startTimer(std::uint32_t milliseconds, Task task) override {
+    // Real time is the scaled time divided by the scale, rounded up so that
+    // a timer never fires early on the scaled clock.
+    const auto real = std::chrono::microseconds(
+        (static_cast<std::uint64_t>(milliseconds) * 1000 + timeScale() - 1) / timeScale());
+    const WatchId id = nextId_++;
+    timers_.emplace(id, Timer{Clock::now() + real, std::move(task)});
+    return id;
+  }
 
   void onTerminationRequest(Task task) override {
     terminationTask_ = std::move(task);
@@ -99,11 +116,13 @@ class PosixEventLoop final : public EventLoop {
         ids.push_back(id);
       }
 
-      if (::poll(fds.data(), fds.size(), -1) < 0) {
+      if (::poll(fds.data(), fds.size(), pollTimeout()) < 0) {
         if (errno == EINTR) continue;
         throw std::system_error(errno, std::generic_category(), "poll");
       }
 
+      runDueTimers();
+      if (quitting_) break;
       if (fds[0].revents) drainWake();
       if (fixed > 1 && fds[1].revents) drainSignals();
       for (std::size_t i = fixed; i < fds.size() && !quitting_; ++i) {
@@ -128,6 +147,43 @@ class PosixEventLoop final : public EventLoop {
     unsigned interest;
     std::shared_ptr<ReadyHandler> handler;
   };
+
+  using Clock = std::chrono::steady_clock;
+
+  struct Timer {
+    Clock::time_point due;
+    Task task;
+  };
+
+  // Milliseconds until the first timer is due (rounded up), -1 without one.
+  int pollTimeout() const {
+    if (timers_.empty()) return -1;
+    Clock::time_point first = Clock::time_point::max();
+    for (const auto& [id, timer] : timers_) first = std::min(first, timer.due);
+    const auto left = first - Clock::now();
+    if (left <= Clock::duration::zero()) return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::min<decltype(ms)>(ms, std::numeric_limits<int>::max()));
+  }
+
+  // Due timers run in the order they fell due. Each is removed before its
+  // task runs, so the task may start or cancel timers; one cancelled by an
+  // earlier task does not run.
+  void runDueTimers() {
+    const auto now = Clock::now();
+    std::vector<std::pair<Clock::time_point, WatchId>> due;  // earliest first, then in start order
+    for (const auto& [id, timer] : timers_)
+      if (timer.due <= now) due.emplace_back(timer.due, id);
+    std::sort(due.begin(), due.end());
+    for (const auto& [when, id] : due) {
+      if (quitting_) return;
+      auto it = timers_.find(id);
+      if (it == timers_.end()) continue;
+      Task task = std::move(it->second.task);
+      timers_.erase(it);
+      task();
+    }
+  }
 
   WatchId add(int descriptor, unsigned interest, ReadyHandler handler) {
     if (descriptor < 0) throw std::invalid_argument("EventLoop::watch: not an object of this platform");
@@ -177,6 +233,7 @@ class PosixEventLoop final : public EventLoop {
   std::mutex mutex_;
   std::deque<Task> tasks_;
   std::map<WatchId, Watch> watches_;
+  std::map<WatchId, Timer> timers_;
   WatchId nextId_ = 1;
   Task terminationTask_;
   std::atomic<bool> quitting_ = false;  // quit() may come from another thread

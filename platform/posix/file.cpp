@@ -109,21 +109,37 @@ class PosixFileSystem final : public FileSystem {
 
   std::uint32_t openToProbe(std::string_view path, std::unique_ptr<File>& file) override {
     file.reset();
-    UniqueFd fd(::open(posix::hostPath(path).c_str(), O_PATH | O_CLOEXEC));
+    UniqueFd fd(::open(posix::hostPath(path).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (!fd) return failFromErrno();
     file = std::make_unique<PosixFile>(std::move(fd), false);
     return kErrorSuccess;
   }
 
   std::uint32_t createExclusive(std::string_view path, std::unique_ptr<File>& file) override {
-    file.reset();
     // Truncated only once the lock is ours: another holder's data stays intact.
-    UniqueFd fd(::open(posix::hostPath(path).c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644));
-    // With O_CREAT, ENOENT means a folder of the path is missing: Windows
-    // reports that as a missing path, not a missing file.
-    if (!fd) return errno == ENOENT ? fail(kErrorPathNotFound) : failFromErrno();
+    return create(path, O_CREAT, true, file);
+  }
+
+  std::uint32_t createNew(std::string_view path, std::unique_ptr<File>& file) override {
+    return create(path, O_CREAT | O_EXCL, false, file);
+  }
+
+ private:
+  static std::uint32_t create(std::string_view path, int how, bool truncate, std::unique_ptr<File>& file) {
+    file.reset();
+    // 0666: the umask decides who else may read and write the output.
+    UniqueFd fd(::open(posix::hostPath(path).c_str(), how | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd) {
+      // With O_CREAT, ENOENT means a folder of the path is missing: Windows
+      // reports that as a missing path, not a missing file. ELOOP is a link
+      // in the last component, refused as access to it.
+      if (errno == ENOENT) return fail(kErrorPathNotFound);
+      if (errno == ELOOP) return fail(kErrorAccessDenied);
+      if (errno == EEXIST) return fail(kErrorFileExists);
+      return failFromErrno();
+    }
     if (const std::uint32_t result = lock(fd.get(), LOCK_EX); result != kErrorSuccess) return result;
-    if (::ftruncate(fd.get(), 0) != 0) return failFromErrno();
+    if (truncate && ::ftruncate(fd.get(), 0) != 0) return failFromErrno();
     file = std::make_unique<PosixFile>(std::move(fd), true);
     return kErrorSuccess;
   }

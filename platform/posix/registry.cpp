@@ -1,9 +1,12 @@
-// HKEY_LOCAL_MACHINE on POSIX: the file "registry.reg" under the platform root,
-// read afresh at each key open.
+// HKEY_LOCAL_MACHINE on POSIX: the file "registry.reg" under the platform root.
+// The parsed file is kept and parsed again only when the file changed (its
+// device, inode, size or modification time), so edits take effect at the
+// next key open while a large registry is not parsed at every open.
 #include "platform/registry.h"
 
 #include "platform/error.h"
 #include "platform/posix/reg_parser.h"
+#include "platform/posix/registry_cache.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/posix/root.h"
 
@@ -14,8 +17,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <optional>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace vorn::platform {
@@ -66,9 +72,33 @@ class FileRegistryKey final : public RegistryKey {
   const RegKey& key_;
 };
 
-// Reads the whole file; a Win32 code on failure.
-std::uint32_t readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes) {
-  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+// One version of the registry file: any edit or replacement changes it.
+struct FileVersion {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t modifiedSeconds = 0;
+  long modifiedNanoseconds = 0;
+
+  static FileVersion of(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, static_cast<std::int64_t>(info.st_mtim.tv_sec),
+            info.st_mtim.tv_nsec};
+  }
+  friend bool operator==(const FileVersion&, const FileVersion&) = default;
+
+  // Whether a later write must show as another version: not when the file
+  // was modified in the current tick of the clock that stamps files, since
+  // a second write in that tick could keep the size and the time.
+  bool settled() const {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now.tv_sec > modifiedSeconds || (now.tv_sec == modifiedSeconds && now.tv_nsec > modifiedNanoseconds);
+  }
+};
+
+// Opens the file and tells its version; a Win32 code on failure.
+std::uint32_t openFile(const std::filesystem::path& file, UniqueFd& fd, FileVersion& version) {
+  fd = UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) return kErrorFileNotFound;
@@ -80,11 +110,17 @@ std::uint32_t readFile(const std::filesystem::path& file, std::vector<std::uint8
     reportRegistryFault(file.string() + ": not a readable registry file");
     return kErrorBadDb;
   }
-  bytes.resize(static_cast<std::size_t>(info.st_size));
+  version = FileVersion::of(info);
+  return kErrorSuccess;
+}
+
+// Reads the whole open file; a Win32 code on failure.
+std::uint32_t readFile(const std::filesystem::path& file, int fd, off_t size, std::vector<std::uint8_t>& bytes) {
+  bytes.resize(static_cast<std::size_t>(size));
   std::size_t got = 0;
   while (true) {
     if (got == bytes.size()) bytes.resize(bytes.size() + 4096);  // the file may have grown
-    const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       reportRegistryFault(file.string() + ": " + std::strerror(errno));
@@ -118,16 +154,8 @@ class FileRegistry final : public Registry {
   std::uint32_t openKey(std::string_view path, std::uint32_t /*access: views do not apply*/,
                         std::unique_ptr<RegistryKey>& key) override {
     key.reset();
-    const std::filesystem::path file = platformRoot() / "registry.reg";
-    std::vector<std::uint8_t> bytes;
-    if (const std::uint32_t result = readFile(file, bytes); result != kErrorSuccess) return fail(result);
-
-    posix::RegParseResult parsed = posix::parseRegFile(bytes, file.string());
-    if (!parsed.tree) {
-      reportRegistryFault(parsed.error);
-      return fail(kErrorBadDb);
-    }
-    auto tree = std::make_shared<const RegTree>(std::move(*parsed.tree));
+    std::shared_ptr<const RegTree> tree;
+    if (const std::uint32_t result = currentTree(tree); result != kErrorSuccess) return fail(result);
     std::string full;
     const RegKey* found = fullPathOf(path, full) ? tree->findKey(full) : nullptr;
     if (found == nullptr) return fail(kErrorFileNotFound);
@@ -135,16 +163,67 @@ class FileRegistry final : public Registry {
     return kErrorSuccess;
   }
 
+  std::uint64_t parseCount() {
+    std::lock_guard lock(mutex_);
+    return parseCount_;
+  }
+
  private:
   // Like the Reg* calls, results are returned, not left as the last error.
   static std::uint32_t fail(std::uint32_t code) { return code; }
+
+  // The tree of the file as it is now: the one kept when the file is the
+  // version it was parsed from, else parsed afresh. A malformed version is
+  // kept too, and reported at every open as before.
+  std::uint32_t currentTree(std::shared_ptr<const RegTree>& tree) {
+    const std::filesystem::path file = platformRoot() / "registry.reg";
+    UniqueFd fd;
+    FileVersion version;
+    if (const std::uint32_t result = openFile(file, fd, version); result != kErrorSuccess) return result;
+
+    std::lock_guard lock(mutex_);
+    if (!(parsed_ && parsed_->settled && parsed_->file == file && parsed_->version == version)) {
+      const bool settled = version.settled();  // before the bytes are read
+      std::vector<std::uint8_t> bytes;
+      if (const std::uint32_t result = readFile(file, fd.get(), version.size, bytes); result != kErrorSuccess)
+        return result;
+      posix::RegParseResult result = posix::parseRegFile(bytes, file.string());
+      parsed_ = Parsed{file, version, settled, nullptr, std::move(result.error)};
+      if (result.tree) parsed_->tree = std::make_shared<const RegTree>(std::move(*result.tree));
+      ++parseCount_;
+    }
+    if (!parsed_->tree) {
+      reportRegistryFault(parsed_->error);
+      return kErrorBadDb;
+    }
+    tree = parsed_->tree;
+    return kErrorSuccess;
+  }
+
+  struct Parsed {
+    std::filesystem::path file;
+    FileVersion version;
+    bool settled = false;                 // false: parsed again at the next open
+    std::shared_ptr<const RegTree> tree;  // null when that version is malformed
+    std::string error;
+  };
+
+  std::mutex mutex_;  // the service reads the registry from several threads
+  std::optional<Parsed> parsed_;
+  std::uint64_t parseCount_ = 0;
 };
+
+FileRegistry& fileRegistry() {
+  static FileRegistry registry;  // the process's one view of the registry file
+  return registry;
+}
 
 }  // namespace
 
-Registry& systemRegistry() {
-  static FileRegistry registry;  // stateless: the root is read at each open
-  return registry;
-}
+Registry& systemRegistry() { return fileRegistry(); }
+
+namespace posix {
+std::uint64_t registryParseCount() { return fileRegistry().parseCount(); }
+}  // namespace posix
 
 }  // namespace vorn::platform

@@ -13,6 +13,7 @@
 //   - a named-pipe stream is watched through the events of its overlapped
 //     operations, which MsgWaitForMultipleObjectsEx waits for (alertable)
 //     together with the window's messages;
+//   - one-shot timers share one window timer (SetTimer), see loop_timers.h;
 //   - WM_CLOSE, WM_ENDSESSION and the console control events run the
 //     termination request; quit() is PostQuitMessage, and run() returns the
 //     code that WM_QUIT carries.
@@ -22,6 +23,7 @@
 #include "platform/socket.h"
 #include "platform/win32/console_control.h"
 #include "platform/win32/loop_sources.h"
+#include "platform/win32/loop_timers.h"
 #include "platform/win32/message_window.h"
 #include "platform/win32/winsock.h"
 
@@ -47,9 +49,12 @@ constexpr UINT kSocketMessages = 0x3E00;        // up to 0xBEFF, below the regis
 
 class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
  public:
-  Win32EventLoop() : thread_(::GetCurrentThreadId()), window_(*this) {}
+  Win32EventLoop() : thread_(::GetCurrentThreadId()), window_(*this) { timers_.emplace(window_.handle()); }
 
-  ~Win32EventLoop() override { consoleRoute_.reset(); }
+  ~Win32EventLoop() override {
+    consoleRoute_.reset();
+    timers_.reset();
+  }
 
   void post(Task task) override {
     {
@@ -84,6 +89,7 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
   }
 
   void unwatch(WatchId id) override {
+    if (timers_->cancel(id)) return;
     const auto it = watches_.find(id);
     if (it == watches_.end()) return;
     if (it->second.socket != INVALID_SOCKET) {
@@ -92,6 +98,12 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
       socketSlots_[it->second.message - kFirstSocketMessage] = 0;
     }
     watches_.erase(it);
+  }
+
+  WatchId startTimer(std::uint32_t milliseconds, Task task) override {
+    const WatchId id = nextId_++;
+    timers_->start(id, milliseconds, std::move(task));
+    return id;
   }
 
   void onTerminationRequest(Task task) override {
@@ -123,11 +135,16 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
       if (quitting_) return exitCode_;
       runPostedTasks();
       const bool busy = serviceStreams();
+      DWORD timeout = timers_->waitLimit();
+      if (timeout == 0) {  // due, without a window timer to say so
+        timers_->runDue(stopRunning());
+        timeout = timers_->waitLimit();
+      }
       if (quitting_) continue;  // the next round takes WM_QUIT from the queue
       handles.clear();
       collectStreamHandles(handles);
       const DWORD result = ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(),
-                                                          busy ? 0 : INFINITE, QS_ALLINPUT,
+                                                          busy ? 0 : timeout, QS_ALLINPUT,
                                                           MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
       if (result == WAIT_FAILED)
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
@@ -208,6 +225,10 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
         return true;
       case kWakeMessage:
         return true;
+      case WM_TIMER:
+        if (wParam != win32::LoopTimers::kWindowTimerId) return false;
+        timers_->runDue(stopRunning());
+        return true;
       case WM_CLOSE:
         // Never DefWindowProc's DestroyWindow: the window lives as long as the loop.
         requestTermination();
@@ -221,6 +242,10 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
       default:
         return false;
     }
+  }
+
+  std::function<bool()> stopRunning() {
+    return [this] { return quitting_.load(); };
   }
 
   void requestTermination() {
@@ -297,6 +322,7 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
   Task terminationTask_;
   std::atomic<bool> quitting_ = false;  // quit() may come from another thread
   std::atomic<int> exitCode_ = 0;
+  std::optional<win32::LoopTimers> timers_;  // made with the window, destroyed before it
   // Last: made when everything its messages reach exists, destroyed first.
   win32::MessageWindow window_;
 };

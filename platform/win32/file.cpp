@@ -68,11 +68,11 @@ class Win32File final : public File {
 };
 
 std::uint32_t createFile(std::string_view path, DWORD access, DWORD sharing, DWORD disposition,
-                         std::unique_ptr<File>& file) {
+                         std::unique_ptr<File>& file, DWORD flags = 0) {
   file.reset();
   const std::string name(path);
-  win32::UniqueHandle handle(
-      ::CreateFileA(name.c_str(), access, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::UniqueHandle handle(::CreateFileA(name.c_str(), access, sharing, nullptr, disposition,
+                                           FILE_ATTRIBUTE_NORMAL | flags, nullptr));
   if (!handle) {
     const win32::LastErrorKeeper error;
     return error.code();
@@ -91,8 +91,30 @@ class Win32FileSystem final : public FileSystem {
     return createFile(path, 0, 0, OPEN_EXISTING, file);
   }
 
+  // A reparse point (a link) in the last component is refused rather than
+  // followed or replaced; FILE_FLAG_OPEN_REPARSE_POINT keeps the open itself
+  // from following one planted between the check and the open.
   std::uint32_t createExclusive(std::string_view path, std::unique_ptr<File>& file) override {
-    return createFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, file);
+    file.reset();
+    if (isReparsePoint(path)) {
+      ::SetLastError(ERROR_ACCESS_DENIED);
+      return ERROR_ACCESS_DENIED;
+    }
+    return createFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, file,
+                      FILE_FLAG_OPEN_REPARSE_POINT);
+  }
+
+  // CREATE_NEW fails with ERROR_FILE_EXISTS on any existing name, a link included.
+  std::uint32_t createNew(std::string_view path, std::unique_ptr<File>& file) override {
+    return createFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, file,
+                      FILE_FLAG_OPEN_REPARSE_POINT);
+  }
+
+ private:
+  static bool isReparsePoint(std::string_view path) {
+    const std::string name(path);
+    const DWORD attributes = ::GetFileAttributesA(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   }
 };
 

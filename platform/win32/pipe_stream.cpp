@@ -33,6 +33,7 @@ std::uint32_t PipeStream::create(UniqueHandle pipe, std::unique_ptr<PipeStream>&
 PipeStream::PipeStream(Key, UniqueHandle pipe) : pipe_(std::move(pipe)), readBuffer_(kReadChunk) {}
 
 PipeStream::~PipeStream() {
+  std::lock_guard lock(mutex_);
   const ULONGLONG deadline = ::GetTickCount64() + kCloseFlushMs;
   for (;;) {
     collectWrite();
@@ -46,6 +47,7 @@ PipeStream::~PipeStream() {
 }
 
 std::uint32_t PipeStream::receive(std::span<std::uint8_t> buffer, std::size_t& got) {
+  std::lock_guard lock(mutex_);
   got = 0;
   collectRead();
   if (readBegin_ == readEnd_ && !peerEnded_ && readFailure_ == 0) {
@@ -67,6 +69,7 @@ std::uint32_t PipeStream::receive(std::span<std::uint8_t> buffer, std::size_t& g
 }
 
 std::uint32_t PipeStream::send(std::span<const std::uint8_t> data, std::size_t& sent) {
+  std::lock_guard lock(mutex_);
   sent = 0;
   collectWrite();
   if (writeFailure_ != 0) return writeFailure_;
@@ -79,6 +82,7 @@ std::uint32_t PipeStream::send(std::span<const std::uint8_t> data, std::size_t& 
 }
 
 unsigned PipeStream::readyFor(unsigned interest) {
+  std::lock_guard lock(mutex_);
   collectRead();
   collectWrite();
   if (readBegin_ == readEnd_) startRead();
@@ -90,6 +94,7 @@ unsigned PipeStream::readyFor(unsigned interest) {
 }
 
 void PipeStream::appendWaitHandles(std::vector<HANDLE>& handles) const {
+  std::lock_guard lock(mutex_);
   if (readOperation_.pending()) handles.push_back(readOperation_.event());
   if (writeOperation_.pending()) handles.push_back(writeOperation_.event());
 }

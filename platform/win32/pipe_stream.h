@@ -2,13 +2,15 @@
 // local endpoint termlink-<Port> on Windows. Readiness is emulated: a read is
 // kept under way into an internal buffer (readable once data, the peer's end
 // or an error is there), and writes are queued and completed in the
-// background (writable while the queue is small).
+// background (writable while the queue is small). As with a socket, one
+// thread may send while another receives.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/socket.h"
@@ -56,6 +58,7 @@ class PipeStream final : public StreamSocket, public OverlappedObject {
   void startWrite();
   std::size_t queued() const { return writing_.size() + waiting_.size(); }
 
+  mutable std::mutex mutex_;  // guards everything below but the handle
   UniqueHandle pipe_;
   OverlappedOperation readOperation_;
   OverlappedOperation writeOperation_;

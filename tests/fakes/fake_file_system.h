@@ -71,6 +71,10 @@ class FakeFileSystem : public platform::FileSystem {
     file = std::make_unique<OpenFile>(*this, entry);
     return platform::kErrorSuccess;
   }
+  std::uint32_t createNew(std::string_view path, std::unique_ptr<platform::File>& file) override {
+    if (files_.count(std::string(path)) != 0) return platform::kErrorFileExists;
+    return createExclusive(path, file);
+  }
 
  private:
   // Must not outlive the file system that opened it.

@@ -19,6 +19,7 @@
 
 #include "platform/device_context.h"
 #include "platform/device_mode.h"
+#include "platform/error.h"
 
 namespace vorn::fakes {
 
@@ -149,7 +150,12 @@ class RecordingDevice : public platform::DeviceContext {
     if (info.output) c.output = std::string(*info.output);
     return c.failed ? 0 : 7;
   }
-  int endDoc() override { return log_->record(Call::EndDoc).failed ? 0 : 1; }
+  // A failed EndDoc reports a full disk, as a document that cannot be completed does.
+  int endDoc() override {
+    if (!log_->record(Call::EndDoc).failed) return 1;
+    platform::setLastError(platform::kErrorDiskFull);
+    return 0;
+  }
   int startPage() override { return log_->record(Call::StartPage).failed ? 0 : 1; }
   int endPage() override { return log_->record(Call::EndPage).failed ? 0 : 1; }
   bool resetDC(const platform::DeviceMode& mode) override {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "agent/render/render_state.h"
-#include "agent/render/stream_blocks.h"
 #include "agent/render/vorn_print.h"
 #include "platform/ansi_code_page.h"
 #include "platform/device_mode.h"
@@ -21,6 +20,7 @@
 #include "platform/registry.h"
 #include "tools/vornrender/page_counting_device.h"
 #include "tools/vornrender/render_options.h"
+#include "tools/vornrender/stream_feeder.h"
 
 namespace {
 
@@ -36,33 +36,6 @@ std::string errorText(std::uint32_t code) {
   std::string text = platform::systemMessageText(code);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return "error " + std::to_string(code) + (text.empty() ? "" : " (" + text + ")");
-}
-
-// Bytes read from the stream file at a time.
-constexpr std::size_t kReadSize = 1 << 20;
-
-// Feeds the stream to the engine in blocks that end only between complete
-// sequences, so that the result is the one of a single block while memory
-// stays at about one read's worth. 0, the engine's code, or 1 when reading failed.
-int renderStream(std::ifstream& in, vorn::RenderState& state, bool& readFailed) {
-  std::vector<std::uint8_t> pending;
-  for (;;) {
-    const std::size_t kept = pending.size();
-    pending.resize(kept + kReadSize);
-    in.read(reinterpret_cast<char*>(pending.data() + kept), static_cast<std::streamsize>(kReadSize));
-    pending.resize(kept + static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) {
-      readFailed = true;
-      return 1;
-    }
-    const bool atEnd = in.eof();
-    const std::size_t ready = atEnd ? pending.size() : vorn::CompleteSequencesLength(pending);
-    if (ready > 0 || atEnd) {
-      if (const int code = vorn::VornPrintData(state, std::span(pending).first(ready)); code != 0) return code;
-      pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(ready));
-    }
-    if (atEnd) return 0;
-  }
 }
 
 // The printer's default settings, read as the agent reads them at start-up.
@@ -127,7 +100,8 @@ int render(const RenderOptions& options) {
                 errorText(platform::lastError()));
   }
   bool readFailed = false;
-  const int code = renderStream(stream, state, readFailed);
+  const int code = vorn::tools::feedStream(
+      stream, [&state](std::span<const std::uint8_t> block) { return vorn::VornPrintData(state, block); }, readFailed);
   vorn::VornPrintEnd(state);
   if (readFailed) return fail("cannot read " + options.streamFile);
   if (code != 0) return fail("rendering failed with code " + std::to_string(code));
@@ -135,6 +109,10 @@ int render(const RenderOptions& options) {
     return fail("the document could not be completed: " + errorText(platform::lastError()));
   }
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+  if (device.pagesPrinted() == 0) {
+    std::printf("vornrender: no page started in %.3f s: nothing written\n", elapsed.count());
+    return 0;
+  }
   std::printf("vornrender: %d page%s in %.3f s -> %s\n", device.pagesPrinted(), device.pagesPrinted() == 1 ? "" : "s",
               elapsed.count(), options.outputFile ? options.outputFile->c_str() : options.printerName->c_str());
   return 0;

@@ -79,6 +79,12 @@ int CairoDeviceContext::endDoc() {
     return kSpError;
   }
   if (pageOpen_) endPage();
+  if (!pageStartedInDoc_) {
+    // A document that never started a page produces nothing: no file, and
+    // the spooler job is cancelled rather than printed as a blank sheet.
+    abandonDocument();
+    return 1;
+  }
   page_.reset();
   cairo_surface_finish(surface_.get());
   const bool drawn = cairo_surface_status(surface_.get()) == CAIRO_STATUS_SUCCESS && !outputFailed_;

@@ -39,8 +39,4 @@ std::string documentFileName(std::uint32_t jobNumber, std::string_view documentN
   return std::to_string(jobNumber) + " " + fileNameComponent(documentName) + ".pdf";
 }
 
-std::string partialFileName(std::string_view finalName) {
-  return "." + std::string(finalName) + ".part";
-}
-
 }  // namespace vorn::platform::posix

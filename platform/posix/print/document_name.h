@@ -16,8 +16,4 @@ std::string fileNameComponent(std::string_view documentName);
 // "<job number> <document name>.pdf".
 std::string documentFileName(std::uint32_t jobNumber, std::string_view documentName);
 
-// The name a document is written under until it is complete: hidden, in the
-// same folder so that the final rename is atomic.
-std::string partialFileName(std::string_view finalName);
-
 }  // namespace vorn::platform::posix

@@ -16,7 +16,16 @@
 
 namespace vorn::platform::posix {
 
-std::uint32_t takeJobNumber(const std::filesystem::path& counterFile, std::uint32_t& number) {
+namespace {
+
+std::uint32_t following(std::uint32_t number) {
+  return number >= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()) ? 1 : number + 1;
+}
+
+}  // namespace
+
+std::uint32_t takeJobNumber(const std::filesystem::path& counterFile, std::uint32_t& number,
+                            const std::function<bool(std::uint32_t)>& taken) {
   UniqueFd fd(::open(counterFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
   if (!fd) return setLastErrorFromErrno();
   while (::flock(fd.get(), LOCK_EX) != 0) {
@@ -28,7 +37,14 @@ std::uint32_t takeJobNumber(const std::filesystem::path& counterFile, std::uint3
   if (got < 0) return setLastErrorFromErrno();
   std::uint32_t last = 0;
   std::from_chars(text.data(), text.data() + got, last);  // an empty or damaged counter starts again at 1
-  number = last >= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()) ? 1 : last + 1;
+  number = following(last);
+  for (std::uint32_t passed = 0; taken(number); ++passed) {
+    if (passed == kMaxNumbersPassedOver) {
+      setLastError(kErrorFileExists);
+      return kErrorFileExists;
+    }
+    number = following(number);
+  }
 
   const std::string next = std::to_string(number) + "\n";
   if (::pwrite(fd.get(), next.data(), next.size(), 0) != static_cast<ssize_t>(next.size())) {

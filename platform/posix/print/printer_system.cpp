@@ -2,10 +2,14 @@
 // CUPS destinations.
 #include "platform/printer_system.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <functional>
 #include <iostream>
+#include <mutex>
+#include <set>
 
 #include "platform/ansi_code_page.h"
 #include "platform/error.h"
@@ -16,6 +20,7 @@
 #include "platform/posix/print/document_name.h"
 #include "platform/posix/print/file_output.h"
 #include "platform/posix/print/job_counter.h"
+#include "platform/posix/print/partial_files.h"
 #include "platform/posix/print/paper.h"
 #include "platform/posix/print/pdf_printer_system.h"
 #include "platform/posix/root.h"
@@ -63,10 +68,31 @@ std::unique_ptr<posix::PdfOutput> openBuiltinOutput(const PrinterDescription& pr
     return nullptr;
   }
   const std::filesystem::path counter = folder / (posix::fileNameComponent(ansiLowerCase(printer.name)) + ".job");
+  // A number whose file exists (the counter was lost or reset) is passed over.
+  const auto taken = [&](std::uint32_t number) {
+    struct stat info {};
+    return ::lstat((printer.outputFolder / posix::documentFileName(number, docName)).c_str(), &info) == 0;
+  };
   std::uint32_t jobNumber = 0;
-  if (posix::takeJobNumber(counter, jobNumber) != kErrorSuccess) return nullptr;
+  if (posix::takeJobNumber(counter, jobNumber, taken) != kErrorSuccess) return nullptr;
   return posix::openFolderOutput(printer.outputFolder, jobNumber, docName);
 }
+
+// The partial files that killed writers left in the folders of built-in
+// printers are removed when a printer system first meets each folder.
+class PartialFileSweeper {
+ public:
+  void sweepOnce(const PrinterDescription& printer) {
+    if (printer.kind != posix::PrinterKind::builtinPdf || printer.outputFolder.empty()) return;
+    std::lock_guard lock(mutex_);
+    if (!swept_.insert(printer.outputFolder).second) return;
+    posix::sweepAbandonedPartialFiles(printer.outputFolder);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::filesystem::path> swept_;
+};
 
 posix::OutputOpener openerFor(const PrinterDescription& printer) {
   if (printer.kind == posix::PrinterKind::cups) {
@@ -90,6 +116,7 @@ class PosixPrinterSystem final : public PrinterSystem {
       setLastError(kErrorInvalidPrinterName);
       return kErrorInvalidPrinterName;
     }
+    sweeper_.sweepOnce(*found);
     printer = std::make_unique<PosixPrinterHandle>(std::move(*found));
     return kErrorSuccess;
   }
@@ -100,6 +127,7 @@ class PosixPrinterSystem final : public PrinterSystem {
       setLastError(kErrorInvalidPrinterName);
       return nullptr;
     }
+    sweeper_.sweepOnce(*found);
     auto setup = std::make_shared<posix::PrinterDeviceSetup>();
     setup->openOutput = openerFor(*found);
     setup->outputTakesSettings = found->kind == posix::PrinterKind::cups;
@@ -110,6 +138,7 @@ class PosixPrinterSystem final : public PrinterSystem {
 
  private:
   Lookup lookup_;
+  PartialFileSweeper sweeper_;
   std::shared_ptr<posix::FontResolver> fonts_;  // shared by every device: faces are resolved once
 };
 

@@ -2,6 +2,7 @@
 // host's answers and terminations end it.
 #include <gtest/gtest.h>
 
+#include "platform/socket.h"
 #include "tests/e2e/agent/agent_scenario.h"
 
 namespace vorn::e2e {
@@ -108,6 +109,19 @@ TEST(AgentHostLink, NoHostListeningEndsWithoutEvent) {
   profile.texts["CommType"] = "socket";
   scenario.writeRegistry("laser1", profile, "VornPDF");
   const auto run = scenario.runAgent("laser1");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(scenario.events().empty());
+}
+
+// The 60-second attach time-out runs on the platform's time scale: 60 ms here.
+TEST(AgentHostLink, AHostThatNeverAnswersEndsTheAttachLikeAnyFailedOne) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(13, "VornPDF"), "VornPDF");
+  std::unique_ptr<platform::StreamListener> silentHost;  // takes the connection, never answers
+  ASSERT_EQ(platform::listenLocal("termlink-13", silentHost), 0u);
+  const auto run = test::runProgram(test::programPath("spoolagent"), {"/profile=\"laser1\""},
+                                    {{"VORNPRINT_TIME_SCALE", "1000"}}, 20s);
+  EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_TRUE(scenario.events().empty());
 }

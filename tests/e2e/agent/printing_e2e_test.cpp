@@ -1,6 +1,10 @@
 // Reports sent by vornhost and printed by the agent, on each output target.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <regex>
 
@@ -52,6 +56,60 @@ int pdfPages(const std::filesystem::path& pdf) {
 
 std::string pdfText(const std::filesystem::path& pdf) {
   return commandOutput("pdftotext -layout '" + pdf.string() + "' -");
+}
+
+// A small tmpfs over `folder` for the test's lifetime, in a mount namespace of
+// the test's own so that it cannot outlive the test process.
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(const std::filesystem::path& folder) : folder_(folder) {
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=256k") != 0)
+      return;
+    mounted_ = true;
+  }
+  ~SmallFileSystem() {
+    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+
+  // Fills it up, then frees `room` bytes.
+  void fillLeaving(off_t room) const {
+    const int fd = ::open((folder_ / "filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string block(4096, 'f');
+    off_t size = 0;
+    for (ssize_t n; (n = ::write(fd, block.data(), block.size())) > 0;) size += n;
+    ASSERT_EQ(::ftruncate(fd, size - room), 0);
+    ::close(fd);
+  }
+
+ private:
+  std::filesystem::path folder_;
+  bool mounted_ = false;
+};
+
+TEST(AgentPrinting, AFullDiskAtTheDocumentsEndIsReportedAndLeavesNoFile) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(29, "VornPDF"), "VornPDF");
+  SmallFileSystem disk(scenario.root() / "VornPDF");
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+  // One page is far below the output's buffer: the disk fills only at the end.
+  disk.fillLeaving(4096);
+  const auto report = scenario.writeFile("reports/short.vps", numberedReport(1, 40));
+  auto& host = scenario.startHost({"--pipe", "29", report.string(), "--terminate", "2"});
+
+  EXPECT_EQ(scenario.runAgent("laser1").exitCode, 0);
+  ASSERT_TRUE(host.wait(10s));
+  EXPECT_TRUE(allAcknowledged(host)) << host.standardOutput();
+  std::vector<std::string> texts;
+  for (const auto& event : scenario.events()) texts.push_back(eventText(event));
+  EXPECT_EQ(texts, (std::vector<std::string>{"Error while printing - VornPrintEnd failed | 112",
+                                             "laser1 | terminating - the online application has been shut down."}));
+  const auto files = scenario.filesIn("VornPDF");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].filename(), "filler") << "nothing half-written stays";
 }
 
 TEST(AgentPrinting, MultiMessageReportOnTheBuiltInPdfPrinter) {

@@ -1,5 +1,5 @@
 // The event loop with the platform's real stream objects, on every platform:
-// posted tasks, and readiness of a connected pair of sockets, over TCP and
+// posted tasks, one-shot timers, and readiness of a connected pair of sockets, over TCP and
 // over the local endpoint (a Unix socket on POSIX, a named pipe on Windows).
 #include "platform/event_loop.h"
 
@@ -79,6 +79,25 @@ TEST(EventLoop, PostFromAnotherThreadWakesTheLoop) {
   });
   EXPECT_EQ(loop->run(), 3);
   poster.join();
+}
+
+TEST(EventLoop, TimersFireOnceInDueOrderUnlessCancelled) {
+  auto loop = createEventLoop();
+  std::vector<std::string> fired;
+  const auto started = std::chrono::steady_clock::now();
+  loop->startTimer(40, [&] {
+    fired.push_back("40");
+    loop->quit(0);
+  });
+  loop->startTimer(10, [&] { fired.push_back("10"); });
+  const auto cancelled = loop->startTimer(20, [&] { fired.push_back("20"); });
+  loop->startTimer(5, [&] {
+    fired.push_back("5");
+    loop->unwatch(cancelled);
+  });
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_EQ(fired, (std::vector<std::string>{"5", "10", "40"}));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(40));
 }
 
 TEST(EventLoop, QuitFromAnotherThreadEndsRun) {

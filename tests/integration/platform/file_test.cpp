@@ -52,9 +52,52 @@ TEST_F(Files, CreateWriteReadBackThroughBackslashPaths) {
   EXPECT_EQ(size, 12u);
   EXPECT_EQ(readAll(*in), "hello, world");
 
-  struct stat info {};
-  ASSERT_EQ(::stat(path("forms/logo.bmp").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777 & ~0644, 0u);
+}
+
+std::string contentOf(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(Files, CreationNeverFollowsALinkAndANewFileIsNew) {
+  std::ofstream(path("victim")) << "precious";
+  std::filesystem::create_symlink(path("victim"), path("out.dat"));
+  std::filesystem::create_symlink(path("nowhere"), path("dangling.dat"));
+  std::unique_ptr<File> file;
+  EXPECT_EQ(fs_.createExclusive(path("out.dat"), file), kErrorAccessDenied);
+  EXPECT_EQ(fs_.createNew(path("out.dat"), file), kErrorFileExists);
+  EXPECT_EQ(fs_.createExclusive(path("dangling.dat"), file), kErrorAccessDenied);
+  EXPECT_EQ(fs_.createNew(path("dangling.dat"), file), kErrorFileExists);
+  EXPECT_FALSE(file);
+  EXPECT_EQ(contentOf(path("victim")), "precious");
+  EXPECT_FALSE(std::filesystem::exists(path("nowhere")));
+  EXPECT_EQ(fs_.openToProbe(path("dangling.dat"), file), kErrorSuccess) << "a link is a name in use";
+
+  ASSERT_EQ(fs_.createNew(path("new.dat"), file), kErrorSuccess);
+  std::unique_ptr<File> again;
+  EXPECT_EQ(fs_.createNew(path("new.dat"), again), kErrorFileExists);
+}
+
+TEST_F(Files, CreatedFilesTakeTheirModeFromTheUmask) {
+  const struct {
+    mode_t umask;
+    mode_t mode;
+  } cases[] = {{002, 0664}, {077, 0600}};
+  for (const auto& c : cases) {
+    const std::string replaced = path("replaced-" + std::to_string(c.umask));
+    const std::string created = path("new-" + std::to_string(c.umask));
+    const mode_t previous = ::umask(c.umask);
+    std::unique_ptr<File> first, second;
+    const bool made = fs_.createExclusive(replaced, first) == kErrorSuccess &&
+                      fs_.createNew(created, second) == kErrorSuccess;
+    ::umask(previous);
+    ASSERT_TRUE(made);
+    for (const std::string& file : {replaced, created}) {
+      struct stat info {};
+      ASSERT_EQ(::stat(file.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 0777, c.mode) << file;
+    }
+  }
 }
 
 // Names are the system's 8-bit text: on disk they are UTF-8, as the printing

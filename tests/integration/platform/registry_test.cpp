@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/posix/reg_writer.h"
+#include "platform/posix/registry_cache.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -159,6 +160,49 @@ TEST_F(SystemRegistry, FileIsReadAtEachOpenAndOpenKeysKeepTheirSnapshot) {
   ASSERT_TRUE(after);
   ASSERT_EQ(after->queryValue("Machine", type, buffer, size), kErrorSuccess);
   EXPECT_EQ(buffer[4], '2');
+}
+
+// A registry of `keys` profiles, each about 250 bytes.
+std::string largeRegistry(int keys, char machine) {
+  std::string text = "REGEDIT4\r\n\r\n";
+  for (int i = 0; i < keys; ++i) {
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\p" + std::to_string(i) + "]\r\n";
+    text += "\"Machine\"=\"host" + std::string(1, machine) + "\"\r\n\"Online\"=\"ACCOUNTING\"\r\n";
+    text += "\"User\"=\"PRTUSER\"\r\n\"Location\"=\"FLOOR2\"\r\n\"MainTray\"=dword:00000007\r\n";
+    text += "\"loadarea\"=\"/srv/forms/with/a/longer/path/for/size/\"\r\n\r\n";
+  }
+  return text;
+}
+
+std::string machineOf(std::string_view profile) {
+  std::unique_ptr<RegistryKey> key;
+  if (systemRegistry().openKey(std::string(kProfiles) + "\\" + std::string(profile), kProfileAccess, key) !=
+      kErrorSuccess)
+    return "(no key)";
+  std::array<std::uint8_t, 16> buffer{};
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  if (key->queryValue("Machine", type, buffer, size) != kErrorSuccess) return "(no value)";
+  return std::string(reinterpret_cast<const char*>(buffer.data()));
+}
+
+TEST(RegistryFile, ALargeFileIsParsedOncePerVersionAndAnEditIsSeen) {
+  test::TempRoot root;
+  const std::string text = largeRegistry(6000, '1');
+  ASSERT_GT(text.size(), std::size_t{1} << 20);
+  test::writeRegistry(root.path(), text);
+  const auto registryFile = root.path() / "registry.reg";
+  // Written well before it is read, so its first version is settled.
+  std::filesystem::last_write_time(registryFile, std::filesystem::last_write_time(registryFile) - std::chrono::seconds(10));
+
+  const std::uint64_t parsesBefore = posix::registryParseCount();
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(machineOf("p" + std::to_string(i * 5)), "host1");
+  EXPECT_EQ(posix::registryParseCount() - parsesBefore, 1u);
+
+  // The same size in the same file: the modification time tells.
+  test::writeRegistry(root.path(), largeRegistry(6000, '2'));
+  EXPECT_EQ(machineOf("p5999"), "host2");
+  EXPECT_EQ(posix::registryParseCount() - parsesBefore, 2u);
 }
 
 TEST(RegistryFile, MissingFileMakesEveryOpenFileNotFound) {

@@ -244,6 +244,17 @@ TEST_F(CupsTest, SettingsResetBeforeTheFirstPageReachTheJob) {
   EXPECT_EQ(test::pdfPageSizes(cupsd_->output()).size(), 2u);
 }
 
+TEST_F(CupsTest, ADocumentWithoutAPageCancelsItsJob) {
+  auto printers = createPrinterSystem(systemRegistry());
+  auto dc = printers->createDC("vornq", nullptr);
+  ASSERT_TRUE(dc);
+  const int job = dc->startDoc({"Vorn: EMPTY", std::nullopt});
+  ASSERT_GT(job, 0) << cupsLastErrorString();
+  EXPECT_GT(dc->endDoc(), 0) << "nothing to print is no failure";
+  EXPECT_EQ(jobAttribute(job, "job-state"), "canceled");
+  EXPECT_FALSE(fs::exists(cupsd_->output()));
+}
+
 TEST_F(CupsTest, AJobTheQueueRefusesFailsStartDoc) {
   auto printers = createPrinterSystem(systemRegistry());
   auto dc = printers->createDC("vornq", nullptr);

@@ -1,6 +1,9 @@
 // The printer system against a real registry file in a temporary root.
 #include <cups/cups.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -196,6 +199,106 @@ TEST_F(PrinterSystemTest, PrintToFileWritesTheNamedFile) {
   setLastError(0);
   EXPECT_LE(dc->startDoc({"Vorn: FILE", (root_.path() / "plain-file" / "x.pdf").string()}), 0);
   EXPECT_NE(lastError(), kErrorSuccess);
+}
+
+// A process that has ended: its id names no running process.
+pid_t endedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+std::string contentOf(const fs::path& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// One page to a print file; false when any step failed.
+bool printToFile(DeviceContext& dc, const fs::path& file) {
+  return dc.startDoc({"Vorn: FILE", file.string()}) > 0 && dc.startPage() > 0 && dc.endPage() > 0 &&
+         dc.endDoc() > 0;
+}
+
+TEST_F(PrinterSystemTest, PrintToFileAppearsOnlyWhenCompleteAndNeverThroughALink) {
+  auto dc = printers_->createDC("Plain", nullptr);
+  const fs::path target = output_ / "report.pdf";
+  ASSERT_GT(dc->startDoc({"Vorn: FILE", target.string()}), 0);
+  ASSERT_GT(dc->startPage(), 0);
+  ASSERT_GT(dc->endPage(), 0);
+  EXPECT_FALSE(fs::exists(target)) << "visible half-written";
+  ASSERT_GT(dc->endDoc(), 0);
+  EXPECT_EQ(folderEntries(), std::vector<std::string>{"report.pdf"});
+
+  // A link planted where the next file goes is refused; its target stays untouched.
+  const fs::path victim = root_.path() / "victim";
+  std::ofstream(victim) << "precious";
+  fs::create_symlink(victim, output_ / "planted.pdf");
+  setLastError(0);
+  EXPECT_LE(dc->startDoc({"Vorn: FILE", (output_ / "planted.pdf").string()}), 0);
+  EXPECT_EQ(lastError(), kErrorAccessDenied);
+  EXPECT_EQ(contentOf(victim), "precious");
+  EXPECT_EQ(folderEntries(), (std::vector<std::string>{"planted.pdf", "report.pdf"}));
+}
+
+TEST_F(PrinterSystemTest, KilledWritersLeftoversAreSweptAndNoFileIsReplaced) {
+  const std::string killed = ".7 Vorn_ OLD.pdf." + std::to_string(endedProcess()) + ".part";
+  const std::string running = ".8 Vorn_ BUSY.pdf." + std::to_string(::getppid()) + ".part";
+  std::ofstream(output_ / killed) << "half";
+  std::ofstream(output_ / running) << "in progress";
+  // The job counter is lost while an earlier document with number 1 remains.
+  std::ofstream(output_ / "1 Vorn_ NEXT.pdf") << "older report";
+
+  std::unique_ptr<PrinterHandle> printer;
+  ASSERT_EQ(printers_->openPrinter("Office PDF", printer), kErrorSuccess);
+  EXPECT_FALSE(fs::exists(output_ / killed));
+  EXPECT_TRUE(fs::exists(output_ / running));
+
+  auto dc = printers_->createDC("Office PDF", nullptr);
+  EXPECT_EQ(printOnePage(*dc, "Vorn: NEXT"), 2) << "number 1 names an existing file";
+  ASSERT_GT(dc->endDoc(), 0);
+  EXPECT_EQ(contentOf(output_ / "1 Vorn_ NEXT.pdf"), "older report");
+  EXPECT_TRUE(fs::exists(output_ / "2 Vorn_ NEXT.pdf"));
+
+  // A file that takes the document's name while it is written is not replaced.
+  const int job = printOnePage(*dc, "Vorn: RACE");
+  ASSERT_GT(job, 0);
+  const fs::path raced = output_ / (std::to_string(job) + " Vorn_ RACE.pdf");
+  std::ofstream(raced) << "someone else's";
+  setLastError(0);
+  EXPECT_LE(dc->endDoc(), 0);
+  EXPECT_EQ(lastError(), kErrorFileExists);
+  EXPECT_EQ(contentOf(raced), "someone else's");
+  EXPECT_EQ(folderEntries(), (std::vector<std::string>{running, "1 Vorn_ NEXT.pdf", "2 Vorn_ NEXT.pdf",
+                                                       raced.filename().string()}));
+}
+
+TEST_F(PrinterSystemTest, DocumentWithoutAPageProducesNoFile) {
+  auto dc = printers_->createDC("Office PDF", nullptr);
+  ASSERT_GT(dc->startDoc({"Vorn: EMPTY", std::nullopt}), 0);
+  EXPECT_GT(dc->endDoc(), 0);
+  ASSERT_GT(dc->startDoc({"Vorn: EMPTY", (output_ / "empty.pdf").string()}), 0);
+  EXPECT_GT(dc->endDoc(), 0);
+  EXPECT_TRUE(folderEntries().empty());
+}
+
+TEST_F(PrinterSystemTest, OutputFilesTakeTheirModeFromTheUmask) {
+  const struct {
+    mode_t umask;
+    fs::perms mode;
+  } cases[] = {{002, fs::perms(0664)}, {077, fs::perms(0600)}};
+  for (const auto& c : cases) {
+    const mode_t previous = ::umask(c.umask);
+    auto dc = printers_->createDC("Office PDF", nullptr);
+    const int job = printOnePage(*dc, "Vorn: MODE");
+    const bool printed = dc->endDoc() > 0;
+    const fs::path filed = output_ / ("mode-" + std::to_string(c.umask) + ".pdf");
+    const bool wasFiled = printToFile(*dc, filed);
+    ::umask(previous);
+    ASSERT_TRUE(printed && wasFiled);
+    EXPECT_EQ(fs::status(output_ / (std::to_string(job) + " Vorn_ MODE.pdf")).permissions(), c.mode);
+    EXPECT_EQ(fs::status(filed).permissions(), c.mode);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "tests/integration/termlink/link_test_support.h"
 
 namespace vorn {
@@ -277,6 +279,63 @@ TEST_F(TermLinkTest, ReleasingTheLinkInsideAnEventIsSafe) {
   ASSERT_EQ(connect(connectString("socket", "127.0.0.1", port)), platform::kSOk);
   ASSERT_TRUE(runner_.run());
   EXPECT_EQ(receiver.events, (std::vector<std::string>{"connect-result 0 00000000 0 0", "message 4"}));
+}
+
+// Acknowledges every message as the agent does; quits at the host's Terminate.
+struct Acknowledger final : HostLinkEvents {
+  Acknowledger(HostLink& link, platform::EventLoop& loop) : link(link), loop(loop) {}
+  void ConnectResult(std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
+  void ReadMessage(const Variant&) override {
+    ++messages;
+    const Bytes ack = {1, 0, 0, 0, 0, 0};
+    if (link.WriteMessage(Variant{kVtByteArray, ack}) != platform::kSOk) ++refusedAcks;
+  }
+  void PrinterIdle() override {}
+  void Terminate(std::int32_t, std::int32_t) override { loop.quit(0); }
+
+  HostLink& link;
+  platform::EventLoop& loop;
+  std::size_t messages = 0;
+  std::size_t refusedAcks = 0;
+};
+
+TEST_F(TermLinkTest, AHostThatReadsLateGetsEveryAcknowledgementAndTheLinkStaysBounded) {
+  constexpr std::size_t kMessages = 150000;
+  constexpr std::size_t kBatch = 1000;
+  std::unique_ptr<platform::StreamListener> listener;
+  ASSERT_EQ(platform::listenLocal("termlink-44", listener), 0u);
+  std::atomic<std::size_t> sent = 0;
+  std::size_t sentBeforeReading = 0;
+  std::size_t acks = 0;
+  HostThread host(std::move(listener), [&](FrameChannel& h) {
+    expectAttach(h);
+    h.send(termlink::ConnectResultFrame{0, 0, 0, 0}, kWait);
+    std::thread writer([&] {
+      Bytes batch;
+      for (std::size_t i = 0; i < kBatch; ++i) termlink::encodeFrame(termlink::PrintFrame{{1, 0, 0, 0}}, batch);
+      while (sent < kMessages && h.sendBytes(batch, 30000) == FrameChannel::Result::frame) sent += kBatch;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the host reads nothing meanwhile
+    sentBeforeReading = sent;
+    Frame ack;
+    while (acks < kMessages && h.receive(ack, 30000) == FrameChannel::Result::frame) ++acks;
+    writer.join();
+    h.send(termlink::TerminateFrame{2, 0}, kWait);
+  });
+  Acknowledger agent(*link_, runner_.loop());
+  std::uint32_t cookie = 0;
+  link_->Advise(agent, cookie);
+  ASSERT_EQ(connect(connectString("pipe", "localhost", 44)), platform::kSOk);
+  ASSERT_TRUE(runner_.run(std::chrono::seconds(60)));
+
+  EXPECT_EQ(agent.messages, kMessages);
+  EXPECT_EQ(agent.refusedAcks, 0u);
+  EXPECT_EQ(acks, kMessages);
+  // While the host did not read, the link stopped taking its messages: what
+  // it took is bounded by its output marks and the sockets' buffers.
+  // (About 30,000 messages of 13 bytes here; a link that reads on regardless
+  // takes over 100,000 a second.)
+  EXPECT_LT(sentBeforeReading, 60000u);
 }
 
 }  // namespace

@@ -106,6 +106,9 @@ class EverythingExists final : public platform::FileSystem {
   std::uint32_t createExclusive(std::string_view, std::unique_ptr<platform::File>&) override {
     return platform::kErrorAccessDenied;
   }
+  std::uint32_t createNew(std::string_view, std::unique_ptr<platform::File>&) override {
+    return platform::kErrorFileExists;
+  }
 
  private:
   fakes::FakeFileSystem backing_;

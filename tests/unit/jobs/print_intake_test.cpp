@@ -239,6 +239,17 @@ TEST_F(PrintIntakeTest, PrintToFileChoosesTheNameBeforeStartingWithSanitisedForm
   EXPECT_EQ(sink.calls[2], "start 0x04");
 }
 
+TEST_F(PrintIntakeTest, FormNameKeepsItsBlankInTheFileNameUnderJetform) {
+  JobSettings s = jetform();
+  s.printToFile = true;
+  s.ptfOpt = 7;
+  s.ptfPath = "/out/";
+  clock.now = 7;
+  intake(s).processprint(header("A B", "Rep 1", "\r"));
+  ASSERT_FALSE(sink.calls.empty());
+  EXPECT_EQ(sink.calls[0], "file /out/A B-Rep_1-00007.lis");
+}
+
 TEST_F(PrintIntakeTest, NoFileNameWithoutPrintToFile) {
   intake().processprint(header("F", "R", "\r"));
   for (const auto& call : sink.calls) EXPECT_NE(call.rfind("file ", 0), 0u) << call;

@@ -153,6 +153,18 @@ TEST_P(RendererTargets, RenderingFailureEndsTheJobAtOnce) {
   EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintData failed|-6"}));
 }
 
+TEST_P(RendererTargets, FailedDocumentEndIsReportedWithTheSystemError) {
+  device->failEvery(Call::EndDoc);
+  PrintJobs& job = jobs(targetSettings(GetParam()));
+  job.jobstart(0);
+  job.jobdata(bytesOf("one\r\n"), true);
+  job.jobend();
+  EXPECT_FALSE(job.jobOpen());
+  EXPECT_EQ(printers.dcsLive, 0);
+  EXPECT_EQ(events.lines(), (Lines{"Error while printing - VornPrintEnd failed|" +
+                                   std::to_string(platform::kErrorDiskFull)}));
+}
+
 TEST_P(RendererTargets, EmptyBlockLeavesTheJobOpen) {
   PrintJobs& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
@@ -203,14 +215,26 @@ TEST_F(PrintJobsTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
   EXPECT_TRUE(events.lines().empty());
 }
 
-TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOfTheSameName) {
-  PrintJobs& job = jobs(targetSettings(OutputTarget::directToDisk));
-  for (const char* text : {"first report, longer", "second"}) {
-    job.jobstart(0);
-    job.jobdata(bytesOf(text), true);
-    job.jobend();
+TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOnlyWhenTheNameHasNoCounter) {
+  for (const std::uint16_t pattern : {2, 3}) {
+    RecordedEventLog log;
+    fakes::FakeFileSystem disk;
+    JobSettings s = targetSettings(OutputTarget::directToDisk);
+    s.ptfOpt = pattern;
+    PrintJobs job(s, printers, disk, render, log.log);
+    job.setOutputFileName("/out/Daily.dat");
+    for (const char* text : {"first report, longer", "second"}) {
+      job.jobstart(0);
+      job.jobdata(bytesOf(text), true);
+      job.jobend();
+    }
+    const bool replaces = pattern == 2;
+    EXPECT_EQ(disk.content("/out/Daily.dat"), replaces ? "second" : "first report, longer") << pattern;
+    EXPECT_EQ(log.lines(), replaces ? Lines{}
+                                    : Lines{"Error opening outfile - VornPrintStart failed|" +
+                                            std::to_string(FileException::accessDenied)})
+        << pattern;
   }
-  EXPECT_EQ(files.content("/out/Daily.dat"), "second");
 }
 
 TEST_F(PrintJobsTest, DirectToDiskOpenFailureReportsTheFileCause) {

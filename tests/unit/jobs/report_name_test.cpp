@@ -38,5 +38,21 @@ TEST(ReportName, ReplacesEveryReservedCharacter) {
   for (const auto& c : cases) EXPECT_EQ(sanitiseName(c.name, c.jetform), c.expected) << c.name;
 }
 
+TEST(ReportName, FormKeepsBlanksAndLosesOnlyWhatAFileNameCannotHold) {
+  const SanitiseCase cases[] = {
+      {"A B", true, "A B"},
+      {" AB", false, " AB"},
+      {R"(/\:*)", true, "____"},
+      {R"(?"<>|)", false, "+++++"},
+      {"A\tB\x7f"s, true, "A_B_"},
+      {"a\0b"s, false, "a+b"},
+      {"..", false, "++"},
+      {"...", true, "___"},
+      {"A..", true, "A.."},
+      {".\xe9", false, ".\xe9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fileNameForm(c.name, c.jetform), c.expected) << c.name;
+}
+
 }  // namespace
 }  // namespace vorn

@@ -1,4 +1,5 @@
 #include "platform/posix/print/document_name.h"
+#include "platform/posix/print/partial_files.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,14 @@ TEST(FileNameComponentTest, LongNamesAreCutOnACharacterBoundary) {
 
 TEST(DocumentFileNameTest, NumberNameAndExtension) {
   EXPECT_EQ(documentFileName(42, "Vorn: REPORT"), "42 Vorn_ REPORT.pdf");
-  EXPECT_EQ(partialFileName("42 Vorn_ REPORT.pdf"), ".42 Vorn_ REPORT.pdf.part");
+}
+
+TEST(PartialFileNameTest, NamesItsWriterAndOnlyPartialNamesHaveOne) {
+  EXPECT_EQ(partialFileName("42 Vorn_ REPORT.pdf", 4242), ".42 Vorn_ REPORT.pdf.4242.part");
+  EXPECT_EQ(partialFileWriter(".42 Vorn_ REPORT.pdf.4242.part"), 4242);
+  for (const char* other : {"42 Vorn_ REPORT.pdf", ".42 Vorn_ REPORT.pdf.part", "a.4242.part", ".x.42a.part",
+                            ".x.0.part", ".x..part", "..part", ".4242.part"})
+    EXPECT_FALSE(partialFileWriter(other).has_value()) << other;
 }
 
 }  // namespace
