@@ -13,6 +13,7 @@
 
 namespace vorn::platform {
 
+class Event;
 class StreamListener;
 class StreamSocket;
 
@@ -38,6 +39,10 @@ class EventLoop {
   virtual WatchId watch(StreamSocket& socket, unsigned interest, ReadyHandler handler) = 0;
   // Calls `handler` with kReadable whenever a connection waits on `listener`.
   virtual WatchId watch(StreamListener& listener, ReadyHandler handler) = 0;
+  // Runs `task` whenever `event` is signalled (an auto-reset event is reset
+  // then); the loop holds what it needs of the event, so the event may be
+  // closed while watched. Stands for MsgWaitForMultipleObjectsEx on Windows.
+  virtual WatchId watch(Event& event, Task task) = 0;
   virtual void modify(WatchId id, unsigned interest) = 0;
   // Ends a watch or cancels a timer that has not fired. Safe to call from
   // inside the watch's own handler; an id that is no longer in use is ignored.

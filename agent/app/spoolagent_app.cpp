@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "agent/app/termination_event.h"
 #include "agent/diag/fatal_error.h"
 #include "platform/event_loop.h"
 #include "platform/process.h"
@@ -33,6 +34,10 @@ bool CSpoolagentApp::InitInstance() {
   // A termination request from outside takes the same path as the host's
   // Terminate: the close request, an orderly teardown, exit code 0.
   services_.loop.onTerminationRequest([this] { DestroyMainWindow(); });
+  // So does the print service's termination event (TerminateMutex), when it
+  // handed one down: it is signalled when the service stops.
+  terminationEvent_ = inheritedTerminationEvent();
+  if (terminationEvent_) services_.loop.watch(*terminationEvent_, [this] { DestroyMainWindow(); });
 
   mainWindow_ = guardEntryPoint("MainFrm", kConstructLine, [this] {
     return std::make_unique<CMainFrame>(services_, render_, commandLine_, [this] { PostCloseRequest(); });

@@ -8,6 +8,7 @@
 #include "agent/app/agent_services.h"
 #include "agent/app/main_frame.h"
 #include "agent/render/render_state.h"
+#include "platform/event.h"
 
 namespace vorn {
 
@@ -32,6 +33,8 @@ class CSpoolagentApp {
   RenderState& render_;
   std::string commandLine_;
   std::unique_ptr<CMainFrame> mainWindow_;
+  // The termination event the print service handed down, if any.
+  std::unique_ptr<platform::Event> terminationEvent_;
 };
 
 }  // namespace vorn

@@ -5,8 +5,10 @@
 #include "platform/event_loop.h"
 
 #include "platform/clock.h"
+#include "platform/event.h"
 #include "platform/posix/descriptor.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/posix/waitable_object.h"
 #include "platform/socket.h"
 
 #include <poll.h>
@@ -22,6 +24,7 @@
 #include <limits>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
@@ -56,6 +59,17 @@ class PosixEventLoop final : public EventLoop {
 
   WatchId watch(StreamListener& listener, ReadyHandler handler) override {
     return add(posix::descriptorOf(listener), kReadable, std::move(handler));
+  }
+
+  WatchId watch(Event& event, Task task) override {
+    // The shared state keeps the eventfd open for as long as the watch holds it.
+    std::shared_ptr<posix::WaitState> state = posix::waitStateOf(event);
+    if (!state) throw std::invalid_argument("EventLoop::watch: not an event of this platform");
+    const int descriptor = state->descriptor();
+    return add(descriptor, kReadable, [state = std::move(state), task = std::move(task)](unsigned) {
+      // false: another waiter took the signal first.
+      if (state->acquire()) task();
+    });
   }
 
   void modify(WatchId id, unsigned interest) override {

@@ -6,6 +6,7 @@ target_sources(vorn_platform PRIVATE
   posix/event.cpp
   posix/lock.cpp
   posix/process_handle.cpp
+  posix/process_security.cpp
   posix/program_search.cpp
   posix/thread.cpp
   posix/wait.cpp

@@ -13,6 +13,8 @@
 //   - a named-pipe stream is watched through the events of its overlapped
 //     operations, which MsgWaitForMultipleObjectsEx waits for (alertable)
 //     together with the window's messages;
+//   - an event is watched through its handle (shared with the Event object,
+//     so that it may be closed while watched), which the same wait waits for;
 //   - one-shot timers share one window timer (SetTimer), see loop_timers.h;
 //   - WM_CLOSE, WM_ENDSESSION and the console control events run the
 //     termination request; quit() is PostQuitMessage, and run() returns the
@@ -20,11 +22,13 @@
 // The loop belongs to the thread that creates it: run() must be called there.
 #include "platform/event_loop.h"
 
+#include "platform/event.h"
 #include "platform/socket.h"
 #include "platform/win32/console_control.h"
 #include "platform/win32/loop_sources.h"
 #include "platform/win32/loop_timers.h"
 #include "platform/win32/message_window.h"
+#include "platform/win32/waitable_handle.h"
 #include "platform/win32/winsock.h"
 
 #include <atomic>
@@ -79,6 +83,17 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
     return add(listener, kReadable, std::move(handler));
   }
 
+  WatchId watch(Event& event, Task task) override {
+    win32::SharedHandle handle = win32::sharedHandleOf(&event);
+    if (!handle) throw std::invalid_argument("EventLoop::watch: not an event of this platform");
+    const WatchId id = nextId_++;
+    watches_.emplace(id, Watch{.event = std::move(handle),
+                               .handler = std::make_shared<ReadyHandler>([task = std::move(task)](unsigned) {
+                                 task();
+                               })});
+    return id;
+  }
+
   void modify(WatchId id, unsigned interest) override {
     const auto it = watches_.find(id);
     if (it == watches_.end()) return;
@@ -124,6 +139,7 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
 
   int run() override {
     std::vector<HANDLE> handles;
+    std::vector<WatchId> eventIds;  // the watches of handles[0, eventIds.size())
     for (;;) {
       MSG message;
       while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -142,13 +158,16 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
       }
       if (quitting_) continue;  // the next round takes WM_QUIT from the queue
       handles.clear();
-      collectStreamHandles(handles);
+      eventIds.clear();
+      collectWaitHandles(handles, eventIds);
       const DWORD result = ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(),
                                                           busy ? 0 : timeout, QS_ALLINPUT,
                                                           MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
       if (result == WAIT_FAILED)
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                                 "MsgWaitForMultipleObjectsEx");
+      // The wait has reset an auto-reset event it returned.
+      if (result - WAIT_OBJECT_0 < eventIds.size()) runEventWatch(eventIds[result - WAIT_OBJECT_0]);
     }
   }
 
@@ -156,6 +175,7 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
   // Every kind of watched object comes down to this: a Winsock socket with its
   // notification message, or a stream with overlapped operations.
   struct Watch {
+    win32::SharedHandle event;
     SOCKET socket = INVALID_SOCKET;
     UINT message = 0;
     win32::OverlappedObject* stream = nullptr;
@@ -165,7 +185,8 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
 
   template <typename Object>
   WatchId add(Object& object, unsigned interest, ReadyHandler handler) {
-    Watch watch{.interest = interest, .handler = std::make_shared<ReadyHandler>(std::move(handler))};
+    Watch watch{
+        .event = nullptr, .interest = interest, .handler = std::make_shared<ReadyHandler>(std::move(handler))};
     const WatchId id = nextId_++;
     if (auto* socket = win32::loopSourceOf<win32::WinsockObject>(object)) {
       watch.socket = socket->socketHandle();
@@ -285,12 +306,26 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
     return called;
   }
 
-  void collectStreamHandles(std::vector<HANDLE>& handles) const {
+  // The watched events first (a wait returns the first signalled handle),
+  // then the streams' operations.
+  void collectWaitHandles(std::vector<HANDLE>& handles, std::vector<WatchId>& eventIds) const {
+    for (const auto& [id, watch] : watches_) {
+      if (!watch.event) continue;
+      handles.push_back(watch.event->get());
+      eventIds.push_back(id);
+    }
     for (const auto& [id, watch] : watches_)
       if (watch.stream != nullptr) watch.stream->appendWaitHandles(handles);
     // MsgWaitForMultipleObjectsEx takes one handle fewer than the other waits.
     if (handles.size() > MAXIMUM_WAIT_OBJECTS - 1)
-      throw std::length_error("EventLoop::run: too many streams watched");
+      throw std::length_error("EventLoop::run: too many streams and events watched");
+  }
+
+  void runEventWatch(WatchId id) {
+    const auto it = watches_.find(id);
+    if (it == watches_.end() || quitting_) return;
+    auto handler = it->second.handler;  // keeps the task alive if it unwatches itself
+    (*handler)(kReadable);
   }
 
   void runPostedTasks() {

@@ -1,5 +1,5 @@
 // The event loop with the platform's real stream objects, on every platform:
-// posted tasks, one-shot timers, and readiness of a connected pair of sockets, over TCP and
+// posted tasks, one-shot timers, events, and readiness of a connected pair of sockets, over TCP and
 // over the local endpoint (a Unix socket on POSIX, a named pipe on Windows).
 #include "platform/event_loop.h"
 
@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/event.h"
 #include "platform/socket.h"
 #include "tests/support/test_support.h"
 
@@ -98,6 +99,24 @@ TEST(EventLoop, TimersFireOnceInDueOrderUnlessCancelled) {
   EXPECT_EQ(loop->run(), 0);
   EXPECT_EQ(fired, (std::vector<std::string>{"5", "10", "40"}));
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(40));
+}
+
+TEST(EventLoop, WatchedEventRunsItsTaskOncePerSignalEvenAfterItIsClosed) {
+  auto loop = createEventLoop();
+  std::unique_ptr<Event> event;
+  ASSERT_EQ(createEvent(false, false, false, event), 0u);
+  int runs = 0;
+  loop->watch(*event, [&] {
+    if (++runs == 2) return loop->quit(5);
+    // Signalled again from another thread, then closed: the loop holds what it watches.
+    loop->post([&] {
+      std::thread([&] { event->set(); }).join();
+      event.reset();
+    });
+  });
+  ASSERT_TRUE(event->set());
+  EXPECT_EQ(loop->run(), 5);
+  EXPECT_EQ(runs, 2);
 }
 
 TEST(EventLoop, QuitFromAnotherThreadEndsRun) {

@@ -1,0 +1,40 @@
+// VornPrintService: the print service. Started by the service control
+// manager; runs one spoolagent for every active printer profile.
+#include <span>
+#include <string>
+
+#include "common/service_identity.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/event_log.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/service_dispatcher.h"
+#include "service/print_service.h"
+#include "service/service_main.h"
+
+int main() {
+  using namespace vorn;
+
+  platform::ServiceDispatcher& dispatcher = platform::systemServiceDispatcher();
+  ServiceServices services{
+      .registry = platform::systemRegistry(),
+      .eventLog = platform::systemEventLog(),
+      .clock = platform::systemClock(),
+      .dispatcher = dispatcher,
+      .endProcess = [](std::uint32_t code) { platform::exitProcess(code); },
+  };
+  // The process-wide state. The process leaves main only through
+  // exitProcess, so no destructor runs under the service's live threads.
+  PrintService service(services);
+
+  const std::uint32_t result =
+      dispatcher.run(kServiceName, [&service](std::span<const std::string>) { ServiceMain(service); });
+  if (result != platform::kErrorSuccess) {
+    platform::setLastError(result);
+    service.log.ReportLastError("StartServiceCtrlDispatcher error");
+    platform::exitProcess(0);
+  }
+  // The service has reported itself stopped: the process ends now.
+  platform::exitProcess(service.exitCode());
+}
