@@ -18,6 +18,12 @@ bool peerGone(DWORD error) {
   return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_NO_DATA;
 }
 
+// An operation ends with this when the thread that started it exits (any
+// thread may call in, e.g. a sender that is done) or someone else cancels
+// it: the pipe is fine and the operation is simply started again. Only the
+// destructor cancels on purpose, and it collects nothing after that.
+bool abortedWithItsThread(DWORD error) { return error == ERROR_OPERATION_ABORTED; }
+
 }  // namespace
 
 std::uint32_t PipeStream::create(UniqueHandle pipe, std::unique_ptr<PipeStream>& stream) {
@@ -117,10 +123,10 @@ void PipeStream::collectRead() {
   DWORD transferred = 0;
   DWORD error = 0;
   if (!readOperation_.finished(pipe_.get(), transferred, error)) return;
-  if (error == 0) {
+  if (error == 0 || abortedWithItsThread(error)) {
     readBegin_ = 0;
     readEnd_ = transferred;
-    if (transferred == 0) startRead();  // an empty write of the peer's: nothing to tell
+    if (transferred == 0) startRead();  // an empty write of the peer's, or an aborted read: nothing to tell
   } else if (peerGone(error)) {
     peerEnded_ = true;
   } else {
@@ -145,12 +151,13 @@ void PipeStream::collectWrite() {
   DWORD transferred = 0;
   DWORD error = 0;
   if (!writeOperation_.finished(pipe_.get(), transferred, error)) return;
-  if (error != 0) {
+  if (error != 0 && !abortedWithItsThread(error)) {
     writing_.clear();
     writeFailure_ = peerGone(error) ? kWsaEConnReset : error;
     return;
   }
-  // What a write left over goes out first with the next one.
+  // What a write left over (or an aborted one did not send) goes out first
+  // with the next one.
   const std::size_t done = std::min<std::size_t>(transferred, writing_.size());
   writing_.erase(writing_.begin(), writing_.begin() + static_cast<std::ptrdiff_t>(done));
   waiting_.insert(waiting_.begin(), writing_.begin(), writing_.end());
