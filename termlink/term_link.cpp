@@ -39,6 +39,9 @@ class TermLink final : public HostLink {
       return platform::kEInvalidArg;
     if (pendingOutput() + frame.size() > kMaxPendingOutput) return networkResult(platform::kWsaENoBufs);
     outbox_.insert(outbox_.end(), frame.begin(), frame.end());
+    // An acknowledgement written while frames are passed on goes out with
+    // the others of the batch: one send for all, not one each.
+    if (delivering_) return platform::kSOk;
     flush();
     if (writeFailure_ == 0) return platform::kSOk;
     // The loss is reported from the loop: the caller is inside WriteMessage.
@@ -242,7 +245,7 @@ class TermLink final : public HostLink {
   // ended or went away meanwhile.
   bool resume() {
     paused_ = false;
-    if (!deliverDecoded()) return false;
+    if (!deliverBatch()) return false;
     updateInterest();
     return true;
   }
@@ -270,7 +273,18 @@ class TermLink final : public HostLink {
       return;
     }
     decoder_.append(std::span(readBuffer_).first(got));
-    deliverDecoded();
+    deliverBatch();
+  }
+
+  // Passes on the frames decoded so far, then sends what their receivers
+  // wrote meanwhile; false when the link ended or the component went away.
+  bool deliverBatch() {
+    const std::weak_ptr<int> alive = alive_;
+    delivering_ = true;
+    const bool goOn = deliverDecoded();
+    if (alive.expired()) return false;
+    delivering_ = false;
+    return goOn && flushFromLoop();
   }
 
   // Passes on the frames decoded so far, one at a time, and pauses (keeping
@@ -279,6 +293,8 @@ class TermLink final : public HostLink {
   bool deliverDecoded() {
     Frame frame;
     for (;;) {
+      if (pendingOutput() >= kOutputHighMark) flush();  // what the socket takes does not wait
+      if (writeFailure_ != 0) return true;             // reported by the batch's own flush
       if (pendingOutput() >= kOutputHighMark) {
         paused_ = true;
         updateInterest();
@@ -375,7 +391,8 @@ class TermLink final : public HostLink {
   std::unique_ptr<platform::StreamSocket> socket_;
   std::optional<platform::EventLoop::WatchId> watch_;
   std::optional<platform::EventLoop::WatchId> attachTimer_;
-  bool paused_ = false;  // reading stopped until the output drains
+  bool paused_ = false;      // reading stopped until the output drains
+  bool delivering_ = false;  // frames being passed on: writes wait for the batch's end
   std::vector<std::uint8_t> readBuffer_;
   FrameDecoder decoder_;
   std::vector<std::uint8_t> outbox_;

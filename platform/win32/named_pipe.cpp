@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/win32/open_security.h"
 #include "platform/win32/unique_handle.h"
 
 namespace vorn::platform {
@@ -104,16 +105,12 @@ std::uint32_t createNamedPipe(std::string_view name, const NamedPipeLimits& limi
                               std::unique_ptr<NamedPipe>& pipe) {
   pipe.reset();
   // A null DACL: any user may connect.
-  SECURITY_DESCRIPTOR descriptor{};
-  if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-      !::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE)) {
-    return failWith(::GetLastError());
-  }
-  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), &descriptor, FALSE};
+  win32::OpenSecurity security;
+  if (const std::uint32_t error = security.create()) return failWith(error);
   const std::string path = pipePath(name);
   win32::UniqueHandle handle(::CreateNamedPipeA(
       path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-      limits.maxInstances, limits.outBufferSize, limits.inBufferSize, limits.defaultTimeoutMs, &security));
+      limits.maxInstances, limits.outBufferSize, limits.inBufferSize, limits.defaultTimeoutMs, security.attributes()));
   if (!handle) return failWith(::GetLastError());
   win32::UniqueHandle ioDone(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!ioDone) return failWith(::GetLastError());

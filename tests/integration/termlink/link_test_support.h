@@ -1,16 +1,12 @@
-// What the host link tests share: a temporary platform root, an event loop
+// What the host link tests share (with test::TempRoot): an event loop
 // with a time limit, a receiver that records events, and the host's side
 // served from a thread.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,29 +17,10 @@
 #include "platform/event_loop.h"
 #include "platform/socket.h"
 #include "termlink/term_link.h"
+#include "tests/support/test_support.h"
 #include "tools/vornhost/frame_channel.h"
 
 namespace vorn::test {
-
-// A fresh $VORNPRINT_ROOT for the test's lifetime.
-class ScopedRoot {
- public:
-  ScopedRoot() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vornlink-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-    ::setenv("VORNPRINT_ROOT", path_.c_str(), 1);
-  }
-  ~ScopedRoot() {
-    ::unsetenv("VORNPRINT_ROOT");
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Runs an event loop on the test's thread; gives up after a time limit.
 class LoopRunner {

@@ -12,7 +12,7 @@ namespace {
 using test::HostThread;
 using test::LoopRunner;
 using test::RecordingReceiver;
-using test::ScopedRoot;
+using test::TempRoot;
 using Bytes = std::vector<std::uint8_t>;
 using termlink::Frame;
 using vornhost::FrameChannel;
@@ -49,7 +49,7 @@ class TermLinkTest : public ::testing::Test {
     return link_->Connect(text, 1, 3, 0, "PRT1", 15, "AB  WXYZ");
   }
 
-  ScopedRoot root_;
+  TempRoot root_;
   LoopRunner runner_;
   termlink::TermLinkFactory factory_;
   std::unique_ptr<HostLink> link_;

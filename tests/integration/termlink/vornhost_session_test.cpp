@@ -11,7 +11,7 @@ namespace {
 
 using test::LoopRunner;
 using test::RecordingReceiver;
-using test::ScopedRoot;
+using test::TempRoot;
 using Bytes = std::vector<std::uint8_t>;
 
 struct SessionRun {
@@ -71,7 +71,7 @@ vornhost::LoadedItem report(std::size_t size, std::size_t maxMessage) {
 }
 
 TEST(VornhostSession, SendsAReportAndCountsRightAcknowledgements) {
-  ScopedRoot root;
+  TempRoot root;
   const auto item = report(500, 200);
   const auto run = serve({"--terminate", "2,0"}, {item}, {1, 0, 0, 0, 0, 0}, 1 + item.messages.size() + 1);
   EXPECT_EQ(run.totals.reports, 1u);
@@ -87,7 +87,7 @@ TEST(VornhostSession, SendsAReportAndCountsRightAcknowledgements) {
 }
 
 TEST(VornhostSession, WrongAcknowledgementIsCountedAndReported) {
-  ScopedRoot root;
+  TempRoot root;
   const auto item = report(100, 8208);
   const auto run = serve({"--idle", "--terminate", "1"}, {item}, {1, 0, 0, 0, 0, 1}, 4);
   EXPECT_EQ(run.totals.wrongAcks, 1u);
@@ -98,7 +98,7 @@ TEST(VornhostSession, WrongAcknowledgementIsCountedAndReported) {
 }
 
 TEST(VornhostSession, RejectsTheChosenUserWithoutSendingReports) {
-  ScopedRoot root;
+  TempRoot root;
   const auto run = serve({"--reject-user", "BOB"}, {report(100, 8208)}, {1, 0, 0, 0, 0, 0}, 1);
   EXPECT_EQ(run.agentEvents, std::vector<std::string>{"connect-result 72 00000000 0 0"});
   EXPECT_EQ(run.totals.messages, 0u);
@@ -106,7 +106,7 @@ TEST(VornhostSession, RejectsTheChosenUserWithoutSendingReports) {
 }
 
 TEST(VornhostSession, MissingAcknowledgementEndsTheSession) {
-  ScopedRoot root;
+  TempRoot root;
   // The agent's side answers nothing (an empty reply is not sent).
   const auto run = serve({"--ack-timeout", "0.3"}, {report(100, 8208), report(100, 8208)}, {}, 3);
   EXPECT_EQ(run.totals.missingAcks, 1u);

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# VornPrintService.exe under Wine's service manager, driven by spoolcmd.exe:
+# created, started, stopped and deleted, with the system's codes for each
+# refusal (1056, 1060, 1062, 1073), and an agent that ends started again
+# after the restart delay of 60 seconds on the time scale.
+#   service_under_wine.sh SPOOLCMD_EXE VORNHOST_EXE
+# Works in a copy of the Wine prefix of WINEPREFIX (default ~/.wine): the
+# service manager hands its services the system environment it read at boot,
+# so the time scale is written there before the copy boots.
+set -euo pipefail
+
+spoolcmd_exe=$1 host_exe=$2
+scale=20
+source_prefix=${WINEPREFIX:-$HOME/.wine}
+[[ -f "$source_prefix/system.reg" ]] || { echo "skipped: no Wine prefix at $source_prefix"; exit 77; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-wine-service-XXXXXX")
+export WINEPREFIX="$work/prefix"
+host_pid=
+cleanup() {
+  if [[ -n "$host_pid" ]]; then kill "$host_pid" 2>/dev/null || true; fi
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  for f in "$work"/*.out; do [[ -s "$f" ]] && { echo "--- $f"; cat "$f"; }; done
+  exit 1
+}
+
+trap 'echo "FAIL: line $LINENO"' ERR
+# Other tests may be changing the prefix meanwhile: a file that goes away
+# while it is copied is no loss, the registry files are what counts.
+cp -a "$source_prefix" "$WINEPREFIX" 2>"$work/copy.out" || echo "note: $(head -3 "$work/copy.out")"
+[[ -f "$WINEPREFIX/system.reg" && -f "$WINEPREFIX/user.reg" ]] || fail "could not copy the prefix"
+# The time scale in the system environment, after the key's own option lines.
+awk -v scale="$scale" '
+  { print }
+  /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment\]/ { inKey = 1; next }
+  inKey && !/^#/ { inKey = 0 }
+  inKey && /^#time=/ { print "\"VORNPRINT_TIME_SCALE\"=\"" scale "\""; inKey = 0 }
+' "$source_prefix/system.reg" >"$WINEPREFIX/system.reg"
+grep -q VORNPRINT_TIME_SCALE "$WINEPREFIX/system.reg" || fail "could not set the time scale in the prefix"
+wineboot >/dev/null 2>&1
+
+# Runs spoolcmd.exe with ARGS into $work/spoolcmd.out; its exit code in $rc.
+spoolcmd() {
+  rc=0
+  wine "$spoolcmd_exe" "$@" >"$work/spoolcmd.out" 2>/dev/null || rc=$?
+}
+
+# spoolcmd ARGS... must print "  ok" and end with 0.
+expect_ok() {
+  spoolcmd "$@"
+  [[ $rc -eq 0 && "$(cat "$work/spoolcmd.out")" == "  ok" ]] || fail "spoolcmd $*: $rc $(cat "$work/spoolcmd.out")"
+}
+
+# spoolcmd ARGS... must end with 1 after the system's error CODE, as
+#   *** error: TEXT,\n  last error: CODE <the system's text>\r\n\n
+expect_error() {
+  local code=$1 text=$2
+  shift 2
+  spoolcmd "$@"
+  local expected_head
+  expected_head=$(printf '*** error: %s,\n  last error: %s ' "$text" "$code")
+  local out
+  out=$(cat "$work/spoolcmd.out"; echo x)
+  out=${out%x}
+  [[ $rc -eq 1 && "${out:0:${#expected_head}}" == "$expected_head" && "$out" == *$'\r\n\n' &&
+     "$(printf '%s' "$out" | wc -l)" -eq 3 ]] || fail "spoolcmd $*: $rc $out"
+  echo "ok: spoolcmd $* gives $code"
+}
+
+# Waits until the host has seen COUNT attach requests; prints the second of the day then.
+wait_attaches() {
+  local count=$1
+  for _ in $(seq 300); do
+    if [[ $(grep -c "^attach connect-string=" "$work/host.out" 2>/dev/null) -ge $count ]]; then
+      date +%s.%N
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the host saw fewer than $count attach requests"
+}
+
+# 1. The service's life cycle and the system's refusals.
+expect_error 1060 "could not open service handle" start
+expect_ok create
+expect_error 1073 "failed to create service" create
+
+# 2. One active profile whose host ends every agent it accepts: the service
+# starts the agent, which ends, and starts it again after the delay.
+pipe=$((30000 + $$ % 10000))
+wine "$host_exe" --pipe "$pipe" --terminate 0 --keep-listening >"$work/host.out" 2>&1 &
+host_pid=$!
+out_dir=$(winepath -w "$work/files")
+mkdir -p "$work/files"
+cat >"$work/profile.reg" <<REG
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\A]
+"Active"="yes"
+"Machine"="localhost"
+"CommType"="pipe"
+"Port"="$pipe"
+"Online"="ONL1"
+"User"="prtuser"
+"Location"="floor2"
+"printerid"="LASER1"
+"printername"="NoPrinterNeeded"
+"PrintToFile"="yes"
+"directtodisk"="yes"
+"PTFPath"="${out_dir//\\/\\\\}\\\\"
+REG
+wine regedit /S "$(winepath -w "$work/profile.reg")" || fail "regedit could not import the profile"
+
+expect_ok start
+expect_error 1056 "failed to start service" start
+first=$(wait_attaches 1)
+second=$(wait_attaches 2)
+restart_delay=$((60 / scale))
+gap=$(awk -v a="$first" -v b="$second" 'BEGIN { printf "%.1f", b - a }')
+# Started again after the delay, not at once (the agent's own start-up and
+# the host's Terminate take well under a second).
+awk -v gap="$gap" -v delay="$restart_delay" 'BEGIN { exit !(gap >= delay - 0.5 && gap < delay + 10) }' ||
+  fail "the agent was started again after ${gap}s, not after ${restart_delay}s"
+echo "ok: the ended agent was started again after ${gap}s (60 s at scale $scale)"
+
+# 3. Stopped, refused a second stop, deleted, then gone.
+spoolcmd stop
+[[ $rc -eq 0 && "$(cat "$work/spoolcmd.out")" =~ ^"  waiting for VornPrintService to stop "(". ")*"  ok"$ ]] ||
+  fail "spoolcmd stop: $rc $(cat "$work/spoolcmd.out")"
+expect_error 1062 "could not stop service" stop
+expect_ok delete
+expect_error 1060 "could not open service handle" delete
+echo "ok: created, started, stopped and deleted"
