@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/posix/errno_codes.h"
+#include "platform/posix/json_object.h"
 #include "platform/posix/root.h"
 
 #include <fcntl.h>
@@ -35,26 +36,7 @@ std::string_view cString(std::string_view text) { return text.substr(0, text.fin
 
 // A Windows-1252 text as a JSON string (UTF-8).
 void appendJsonString(std::string& out, std::string_view ansi) {
-  const std::string utf8 = utf8FromAnsi(cString(ansi));
-  out += '"';
-  for (const char c : utf8) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          std::array<char, 8> escaped{};
-          std::snprintf(escaped.data(), escaped.size(), "\\u%04x", static_cast<unsigned>(c));
-          out += escaped.data();
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
+  posix::appendJsonQuoted(out, utf8FromAnsi(cString(ansi)));
 }
 
 // "2026-12-09T10:15:02.123Z"; false when the clock cannot be read.

@@ -9,28 +9,6 @@
 namespace vorn::platform::posix {
 namespace {
 
-void appendQuoted(std::string& out, std::string_view text) {
-  out += '"';
-  for (const char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          std::array<char, 8> escaped{};
-          std::snprintf(escaped.data(), escaped.size(), "\\u%04x", static_cast<unsigned>(c));
-          out += escaped.data();
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
-}
-
 // A reader over the text; every step reports whether the text was as expected.
 class Parser {
  public:
@@ -153,6 +131,28 @@ class Parser {
 
 }  // namespace
 
+void appendJsonQuoted(std::string& out, std::string_view utf8) {
+  out += '"';
+  for (const char c : utf8) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          std::array<char, 8> escaped{};
+          std::snprintf(escaped.data(), escaped.size(), "\\u%04x", static_cast<unsigned>(c));
+          out += escaped.data();
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
 void JsonObject::set(std::string_view key, Value value) {
   for (auto& [name, current] : members_) {
     if (name == key) {
@@ -191,10 +191,10 @@ std::string JsonObject::serialize() const {
   std::string out = "{";
   for (const auto& [name, value] : members_) {
     if (out.size() > 1) out += ',';
-    appendQuoted(out, name);
+    appendJsonQuoted(out, name);
     out += ':';
     if (const auto* text = std::get_if<std::string>(&value)) {
-      appendQuoted(out, *text);
+      appendJsonQuoted(out, *text);
     } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
       out += std::to_string(*number);
     } else {

@@ -13,6 +13,10 @@
 
 namespace vorn::platform::posix {
 
+// Appends `utf8` as a JSON string: quoted, with quotes, backslashes and
+// control characters escaped.
+void appendJsonQuoted(std::string& out, std::string_view utf8);
+
 class JsonObject {
  public:
   using Value = std::variant<std::string, std::int64_t, bool>;
