@@ -4,12 +4,12 @@
 // agent in order.
 #include "platform/event_loop.h"
 
-#include "platform/clock.h"
 #include "platform/event.h"
 #include "platform/posix/descriptor.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/posix/waitable_object.h"
 #include "platform/socket.h"
+#include "platform/timer_queue.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <limits>
 #include <deque>
 #include <map>
@@ -78,16 +77,12 @@ class PosixEventLoop final : public EventLoop {
 
   void unwatch(WatchId id) override {
     watches_.erase(id);
-    timers_.erase(id);
+    timers_.cancel(id);
   }
 
   WatchId startTimer(std::uint32_t milliseconds, Task task) override {
-    // Real time is the scaled time divided by the scale, rounded up so that
-    // a timer never fires early on the scaled clock.
-    const auto real = std::chrono::microseconds(
-        (static_cast<std::uint64_t>(milliseconds) * 1000 + timeScale() - 1) / timeScale());
     const WatchId id = nextId_++;
-    timers_.emplace(id, Timer{Clock::now() + real, std::move(task)});
+    timers_.start(id, milliseconds, std::move(task));
     return id;
   }
 
@@ -135,7 +130,7 @@ class PosixEventLoop final : public EventLoop {
         throw std::system_error(errno, std::generic_category(), "poll");
       }
 
-      runDueTimers();
+      timers_.runDue([this] { return quitting_.load(); });
       if (quitting_) break;
       if (fds[0].revents) drainWake();
       if (fixed > 1 && fds[1].revents) drainSignals();
@@ -162,41 +157,11 @@ class PosixEventLoop final : public EventLoop {
     std::shared_ptr<ReadyHandler> handler;
   };
 
-  using Clock = std::chrono::steady_clock;
-
-  struct Timer {
-    Clock::time_point due;
-    Task task;
-  };
-
-  // Milliseconds until the first timer is due (rounded up), -1 without one.
+  // Milliseconds until the first timer is due, -1 without one.
   int pollTimeout() const {
-    if (timers_.empty()) return -1;
-    Clock::time_point first = Clock::time_point::max();
-    for (const auto& [id, timer] : timers_) first = std::min(first, timer.due);
-    const auto left = first - Clock::now();
-    if (left <= Clock::duration::zero()) return 0;
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::min<decltype(ms)>(ms, std::numeric_limits<int>::max()));
-  }
-
-  // Due timers run in the order they fell due. Each is removed before its
-  // task runs, so the task may start or cancel timers; one cancelled by an
-  // earlier task does not run.
-  void runDueTimers() {
-    const auto now = Clock::now();
-    std::vector<std::pair<Clock::time_point, WatchId>> due;  // earliest first, then in start order
-    for (const auto& [id, timer] : timers_)
-      if (timer.due <= now) due.emplace_back(timer.due, id);
-    std::sort(due.begin(), due.end());
-    for (const auto& [when, id] : due) {
-      if (quitting_) return;
-      auto it = timers_.find(id);
-      if (it == timers_.end()) continue;
-      Task task = std::move(it->second.task);
-      timers_.erase(it);
-      task();
-    }
+    const auto left = timers_.millisecondsUntilFirst();
+    if (!left) return -1;
+    return static_cast<int>(std::min<std::int64_t>(*left, std::numeric_limits<int>::max()));
   }
 
   WatchId add(int descriptor, unsigned interest, ReadyHandler handler) {
@@ -247,7 +212,7 @@ class PosixEventLoop final : public EventLoop {
   std::mutex mutex_;
   std::deque<Task> tasks_;
   std::map<WatchId, Watch> watches_;
-  std::map<WatchId, Timer> timers_;
+  TimerQueue timers_;
   WatchId nextId_ = 1;
   Task terminationTask_;
   std::atomic<bool> quitting_ = false;  // quit() may come from another thread

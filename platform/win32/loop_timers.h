@@ -6,17 +6,17 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
+
+#include "platform/timer_queue.h"
 
 namespace vorn::platform::win32 {
 
 class LoopTimers {
  public:
-  using Id = std::uint64_t;
-  using Task = std::function<void()>;
+  using Id = TimerQueue::Id;
+  using Task = TimerQueue::Task;
 
   // The WM_TIMER identifier the window timer uses.
   static constexpr UINT_PTR kWindowTimerId = 1;
@@ -40,18 +40,11 @@ class LoopTimers {
   DWORD waitLimit() const;
 
  private:
-  using Clock = std::chrono::steady_clock;
-
-  struct Timer {
-    Clock::time_point due;
-    Task task;
-  };
-
   // Sets the window timer for the earliest timer due, or kills it when none is left.
   void arm();
 
   HWND window_;
-  std::map<Id, Timer> timers_;
+  TimerQueue timers_;
   bool windowTimerSet_ = false;
   bool windowTimerFailed_ = false;  // SetTimer refused: the loop's wait times out instead
 };
