@@ -22,11 +22,6 @@ fail() {
   exit 1
 }
 
-# A report that uses every kind of byte the direct-to-disk writer translates
-# (the same as the Linux end-to-end test's), two pages long.
-printf '\r\nKOLVANE TRADING\x0e\x05Statement\r\n\x02A120\r\nItem\x09Amount\r\nRent\x0e\x03900.00\r\n\x14\x23\x01\x02\x03raw\r\n\fPage two\r\n\f' \
-  >"$work/statement.vps"
-
 # Waits until the host's output says it listens; prints that line.
 wait_listening() {
   local out=$1

@@ -18,6 +18,11 @@ fi
 source "$(dirname "$0")/agent_run.sh"
 profile_names=(wine-tcp wine-pipe)
 
+# A report that uses every kind of byte the direct-to-disk writer translates
+# (the same as the Linux end-to-end test's).
+printf '\r\nKOLVANE TRADING\x0e\x05Statement\r\n\x02A120\r\nItem\x09Amount\r\nRent\x0e\x03900.00\r\n\x14\x23\x01\x02\x03raw\r\n\fPage two\r\n\f' \
+  >"$work/statement.vps"
+
 # Imports the direct-to-disk profile NAME with COMMTYPE and PORT.
 import_disk_profile() {
   local name=$1 out_dir

@@ -3,7 +3,9 @@
 # two-page report over TCP, the profile prints it on a raw CUPS queue as Wine
 # shows it, and Wine's PostScript driver renders it. The host must have had
 # every message acknowledged, and the job must reach the queue's backend as
-# PostScript with the document's name, two pages and the report's text.
+# PostScript with the document's name, two pages and the report's text, the
+# second page turned to landscape (the agent resets the device between pages
+# with the printer's merged device mode).
 #   print_under_wine.sh SPOOLAGENT_EXE LINUX_VORNHOST
 # Runs in the Wine prefix of WINEPREFIX against the private cupsd of
 # CUPS_SERVER, whose raw queue VORN_WINE_CUPS_QUEUE writes each job into
@@ -25,6 +27,11 @@ source "$(dirname "$0")/agent_run.sh"
 profile_names=(wine-print)
 queue=$VORN_WINE_CUPS_QUEUE output=$VORN_WINE_CUPS_OUTPUT
 before=$(ls "$output")
+
+# A statement whose second page is landscape (the orientation selector
+# \x02E1 before the form feed).
+printf '\r\nKOLVANE TRADING\x0e\x05Statement\r\nItem\x09Amount\r\nRent\x0e\x03900.00\r\n\x02E1\fPage two\r\n\f' \
+  >"$work/statement.vps"
 
 "$linux_host" --port 0 --report "Monthly statement" "$work/statement.vps" --terminate 1 \
   >"$work/print-host.out" 2>"$work/print-host.err" &
@@ -51,6 +58,13 @@ job=$output/$job
 grep -aqx '%%Title: Vorn: Monthly statement' "$job" || fail "the job does not carry the document's name: $(grep -a -m1 '%%Title' "$job")"
 pages=$(grep -ac '^%%Page: ' "$job" || true)
 [[ $pages -eq 2 ]] || fail "the job has $pages pages, not 2"
+
+# Wine's driver turns a landscape page in its set-up: "-90 rotate".
+page_rotation() {
+  awk -v want="$1" '/^%%Page: / { page = $2 } page == want && $2 == "rotate" { print $1; exit }' "$job"
+}
+[[ $(page_rotation 1) == 0 ]] || fail "page 1 is not portrait: rotation $(page_rotation 1)"
+[[ $(page_rotation 2) == -90 || $(page_rotation 2) == 90 ]] || fail "page 2 is not landscape: rotation $(page_rotation 2)"
 
 # Wine's driver draws each character as a named glyph ("/K glyphshow"): the
 # names of one page, single letters and spaces, spell its text.
