@@ -1,7 +1,8 @@
 # Shared by the scripts that run spoolagent.exe under Wine against a host
 # (sourced, bash): a work folder, profiles imported into the prefix's registry
 # and removed again at the end, and one agent run checked on the host's side.
-# The sourcing script sets profile_names to the profiles it imports.
+# The sourcing script has set agent_exe (spoolagent.exe) and sets
+# profile_names to the profiles it imports.
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-wine-e2e-XXXXXX")
 host_pid=
