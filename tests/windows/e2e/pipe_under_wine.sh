@@ -5,12 +5,16 @@
 # transcripts must be identical once process ids are set aside.
 #   pipe_under_wine.sh LINUX_BIN_DIR WINDOWS_BIN_DIR
 # Both folders hold spoolcmd, VornPrintService, spoolagent, vornhost and
-# vornpipe (.exe on Windows). The Windows side runs in the Wine prefix of
-# WINEPREFIX, the Linux side in a platform root of its own. Exits 77
-# (skipped) without the Linux programs (the default build makes them).
+# vornpipe (.exe on Windows). The Windows side runs in a copy of the Wine
+# prefix of WINEPREFIX (service_prefix.sh), the Linux side in a platform
+# root of its own, both with the service's waits 20 times faster (a stop
+# waits out a grace period). Exits 77 (skipped) without the Linux programs
+# (the default build makes them).
 set -euo pipefail
 
 linux_bin=$1 windows_bin=$2
+scale=20
+source "$(dirname "$0")/service_prefix.sh"
 for program in spoolcmd VornPrintService spoolagent vornhost vornpipe; do
   if [[ ! -x "$linux_bin/$program" ]]; then
     echo "skipped: no Linux $program in $linux_bin (build the default preset first)"
@@ -56,12 +60,6 @@ import_profiles() {
   if [[ $side == linux ]]; then cp "$reg" "$VORNPRINT_ROOT/registry.reg"; else
     wine regedit /S "$(winepath -w "$reg")" || fail "regedit could not import the profiles"; fi
 }
-remove_profiles() {
-  [[ $side == wine ]] || return 0
-  for name in "${profiles[@]}"; do
-    wine reg delete "HKLM\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\$name" /f >/dev/null 2>&1 || true
-  done
-}
 
 # --- The same on both sides ---------------------------------------------------
 
@@ -73,9 +71,8 @@ cleanup_side() {
   fi
   for pid in "${host_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   host_pids=()
-  remove_profiles
 }
-trap 'cleanup_side; rm -rf "$work"' EXIT
+trap 'cleanup_side; service_prefix_end; rm -rf "$work"' EXIT
 
 # A, B active and C not; each has a host of its own that keeps its agent.
 write_profiles() {
@@ -171,14 +168,13 @@ run_side() {
   echo "ok: the $side service answered the scenario"
 }
 
-# The Linux side: a platform root of its own; the service's waits 20 times
-# faster (a stop waits out a grace period).
 (
   trap cleanup_side EXIT
-  export VORNPRINT_ROOT="$work/root" VORNPRINT_TIME_SCALE=20
+  export VORNPRINT_ROOT="$work/root" VORNPRINT_TIME_SCALE=$scale
   mkdir -p "$VORNPRINT_ROOT"
   run_side linux
 )
+service_prefix_boot "$work/prefix" "$scale"
 run_side wine
 
 if ! diff -u "$work/linux.transcript" "$work/wine.transcript" >"$work/transcripts.diff"; then

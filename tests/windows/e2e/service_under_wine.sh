@@ -4,23 +4,18 @@
 # refusal (1056, 1060, 1062, 1073), and an agent that ends started again
 # after the restart delay of 60 seconds on the time scale.
 #   service_under_wine.sh SPOOLCMD_EXE VORNHOST_EXE
-# Works in a copy of the Wine prefix of WINEPREFIX (default ~/.wine): the
-# service manager hands its services the system environment it read at boot,
-# so the time scale is written there before the copy boots.
+# Works in a copy of the Wine prefix of WINEPREFIX (service_prefix.sh).
 set -euo pipefail
 
 spoolcmd_exe=$1 host_exe=$2
 scale=20
-source_prefix=${WINEPREFIX:-$HOME/.wine}
-[[ -f "$source_prefix/system.reg" ]] || { echo "skipped: no Wine prefix at $source_prefix"; exit 77; }
+source "$(dirname "$0")/service_prefix.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-wine-service-XXXXXX")
-export WINEPREFIX="$work/prefix"
 host_pid=
 cleanup() {
   if [[ -n "$host_pid" ]]; then kill "$host_pid" 2>/dev/null || true; fi
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  service_prefix_end
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,19 +27,7 @@ fail() {
 }
 
 trap 'echo "FAIL: line $LINENO"' ERR
-# Other tests may be changing the prefix meanwhile: a file that goes away
-# while it is copied is no loss, the registry files are what counts.
-cp -a "$source_prefix" "$WINEPREFIX" 2>"$work/copy.out" || echo "note: $(head -3 "$work/copy.out")"
-[[ -f "$WINEPREFIX/system.reg" && -f "$WINEPREFIX/user.reg" ]] || fail "could not copy the prefix"
-# The time scale in the system environment, after the key's own option lines.
-awk -v scale="$scale" '
-  { print }
-  /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment\]/ { inKey = 1; next }
-  inKey && !/^#/ { inKey = 0 }
-  inKey && /^#time=/ { print "\"VORNPRINT_TIME_SCALE\"=\"" scale "\""; inKey = 0 }
-' "$source_prefix/system.reg" >"$WINEPREFIX/system.reg"
-grep -q VORNPRINT_TIME_SCALE "$WINEPREFIX/system.reg" || fail "could not set the time scale in the prefix"
-wineboot >/dev/null 2>&1
+service_prefix_boot "$work/prefix" "$scale"
 
 # Runs spoolcmd.exe with ARGS into $work/spoolcmd.out; its exit code in $rc.
 spoolcmd() {
