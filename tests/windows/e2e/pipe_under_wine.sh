@@ -26,7 +26,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-wine-pipe-XXXXXX")
 side=
 host_pids=()
 service_created=
-port_base=$((40000 + $$ % 10000 * 3))
+# Each side has pipe names of its own (its platform root, its prefix copy).
+port_base=41000
 profiles=(A B C)
 
 # Failures go to the test's own output (3), also from inside the transcript.
