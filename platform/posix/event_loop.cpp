@@ -9,6 +9,7 @@
 #include "platform/posix/unique_fd.h"
 #include "platform/posix/waitable_object.h"
 #include "platform/socket.h"
+#include "platform/task_queue.h"
 #include "platform/timer_queue.h"
 
 #include <poll.h>
@@ -21,10 +22,8 @@
 #include <atomic>
 #include <cerrno>
 #include <limits>
-#include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -45,11 +44,7 @@ class PosixEventLoop final : public EventLoop {
   }
 
   void post(Task task) override {
-    {
-      std::lock_guard lock(mutex_);
-      tasks_.push_back(std::move(task));
-    }
-    wake();
+    if (tasks_.push(std::move(task))) wake();
   }
 
   WatchId watch(StreamSocket& socket, unsigned interest, ReadyHandler handler) override {
@@ -109,7 +104,7 @@ class PosixEventLoop final : public EventLoop {
     std::vector<pollfd> fds;
     std::vector<WatchId> ids;
     while (!quitting_) {
-      runPostedTasks();
+      tasks_.runAll([this] { return quitting_.load(); });
       if (quitting_) break;
 
       fds.clear();
@@ -189,28 +184,10 @@ class PosixEventLoop final : public EventLoop {
     if (requested && terminationTask_) post(terminationTask_);
   }
 
-  void runPostedTasks() {
-    std::deque<Task> ready;
-    {
-      std::lock_guard lock(mutex_);
-      ready.swap(tasks_);
-    }
-    while (!ready.empty() && !quitting_) {
-      Task task = std::move(ready.front());
-      ready.pop_front();
-      task();
-    }
-    if (!ready.empty()) {  // quitting: keep the order for nobody, but drop nothing silently
-      std::lock_guard lock(mutex_);
-      for (auto it = ready.rbegin(); it != ready.rend(); ++it) tasks_.push_front(std::move(*it));
-    }
-  }
-
   UniqueFd wake_;
   UniqueFd signals_;
   sigset_t previousMask_{};
-  std::mutex mutex_;
-  std::deque<Task> tasks_;
+  TaskQueue tasks_;
   std::map<WatchId, Watch> watches_;
   TimerQueue timers_;
   WatchId nextId_ = 1;

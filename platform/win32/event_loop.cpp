@@ -24,6 +24,7 @@
 
 #include "platform/event.h"
 #include "platform/socket.h"
+#include "platform/task_queue.h"
 #include "platform/win32/console_control.h"
 #include "platform/win32/loop_sources.h"
 #include "platform/win32/loop_timers.h"
@@ -32,9 +33,7 @@
 #include "platform/win32/winsock.h"
 
 #include <atomic>
-#include <deque>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -61,18 +60,10 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
   }
 
   void post(Task task) override {
-    {
-      std::lock_guard lock(mutex_);
-      tasks_.push_back(std::move(task));
-      if (wakePosted_) return;
-      wakePosted_ = true;
-    }
+    if (!tasks_.push(std::move(task))) return;
     // A full message queue loses the wake only: run() also looks at the tasks
     // every time round.
-    if (!::PostMessageA(window_.handle(), kTasksMessage, 0, 0)) {
-      std::lock_guard lock(mutex_);
-      wakePosted_ = false;
-    }
+    if (!::PostMessageA(window_.handle(), kTasksMessage, 0, 0)) tasks_.wakeLost();
   }
 
   WatchId watch(StreamSocket& socket, unsigned interest, ReadyHandler handler) override {
@@ -149,7 +140,7 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
       }
       // The queue is empty, WM_QUIT included: a request from another thread.
       if (quitting_) return exitCode_;
-      runPostedTasks();
+      tasks_.runAll(stopRunning());
       const bool busy = serviceStreams();
       DWORD timeout = timers_->waitLimit();
       if (timeout == 0) {  // due, without a window timer to say so
@@ -235,11 +226,7 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
     }
     switch (message) {
       case kTasksMessage:
-        {
-          std::lock_guard lock(mutex_);
-          wakePosted_ = false;
-        }
-        runPostedTasks();
+        tasks_.runAll(stopRunning());
         return true;
       case kCheckMessage:
         checkSocket(static_cast<WatchId>(wParam));
@@ -328,28 +315,9 @@ class Win32EventLoop final : public EventLoop, private win32::WindowMessages {
     (*handler)(kReadable);
   }
 
-  void runPostedTasks() {
-    std::deque<Task> ready;
-    {
-      std::lock_guard lock(mutex_);
-      ready.swap(tasks_);
-    }
-    while (!ready.empty() && !quitting_) {
-      Task task = std::move(ready.front());
-      ready.pop_front();
-      task();
-    }
-    if (!ready.empty()) {  // quitting: what was not run stays queued, in order
-      std::lock_guard lock(mutex_);
-      for (auto it = ready.rbegin(); it != ready.rend(); ++it) tasks_.push_front(std::move(*it));
-    }
-  }
-
   const DWORD thread_;
   std::optional<win32::ConsoleControlRoute> consoleRoute_;
-  std::mutex mutex_;
-  std::deque<Task> tasks_;  // guarded by mutex_
-  bool wakePosted_ = false;  // guarded by mutex_
+  TaskQueue tasks_;
   std::map<WatchId, Watch> watches_;
   std::vector<WatchId> socketSlots_ = std::vector<WatchId>(kSocketMessages, 0);
   UINT nextSlot_ = 0;
