@@ -25,3 +25,32 @@ if(VORN_FUZZ)
   set(VORN_BUILD_TESTS OFF CACHE BOOL "" FORCE)
   set(VORN_BUILD_BENCH OFF CACHE BOOL "" FORCE)
 endif()
+
+# A compiler cache when the machine has one. Paths under the source folder
+# are hashed relative to it and the build folder is left out of the hash, so
+# a fresh clone in another folder hits what an earlier build compiled.
+find_program(VORN_CCACHE ccache)
+if(VORN_CCACHE)
+  set(launcher env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros ${VORN_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
+endif()
+
+# A faster linker where the toolchain takes one: mold for ELF, lld for the
+# mingw-w64 cross build (mold does not write PE files).
+if(NOT VORN_LINKER)
+  if(WIN32)
+    find_program(VORN_LLD ld.lld)
+    if(VORN_LLD)
+      set(VORN_LINKER lld)
+    endif()
+  else()
+    find_program(VORN_MOLD mold)
+    if(VORN_MOLD)
+      set(VORN_LINKER mold)
+    endif()
+  endif()
+endif()
+if(VORN_LINKER)
+  add_link_options(-fuse-ld=${VORN_LINKER})
+endif()
