@@ -1,15 +1,15 @@
 // The .reg parser on arbitrary bytes: it must never crash, and whatever it
 // accepts must survive a round trip through the writer in every format.
-#include "platform/posix/reg_parser.h"
-#include "platform/posix/reg_writer.h"
+#include "platform/regfile/reg_parser.h"
+#include "platform/regfile/reg_writer.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
-using vorn::platform::posix::parseRegFile;
-using vorn::platform::posix::RegFileFormat;
-using vorn::platform::posix::writeRegFile;
+using vorn::platform::regfile::parseRegFile;
+using vorn::platform::regfile::RegFileFormat;
+using vorn::platform::regfile::writeRegFile;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto parsed = parseRegFile(std::span(data, size), "fuzz.reg");

@@ -3,9 +3,6 @@
 target_sources(vorn_platform PRIVATE
   posix/error.cpp
   posix/root.cpp
-  posix/reg_key_tree.cpp
-  posix/reg_parser.cpp
-  posix/reg_writer.cpp
   posix/registry.cpp
   posix/event_log.cpp
   posix/file.cpp

@@ -5,7 +5,7 @@
 #include "platform/registry.h"
 
 #include "platform/error.h"
-#include "platform/posix/reg_parser.h"
+#include "platform/regfile/reg_parser.h"
 #include "platform/posix/registry_cache.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/posix/root.h"
@@ -27,8 +27,8 @@
 namespace vorn::platform {
 namespace {
 
-using posix::RegKey;
-using posix::RegTree;
+using regfile::RegKey;
+using regfile::RegTree;
 using posix::UniqueFd;
 
 constexpr std::string_view kMachineHive = "HKEY_LOCAL_MACHINE";
@@ -50,7 +50,7 @@ class FileRegistryKey final : public RegistryKey {
 
   std::uint32_t queryValue(std::string_view name, std::uint32_t& type, std::span<std::uint8_t> buffer,
                            std::uint32_t& size) override {
-    const posix::RegValue* value = key_.findValue(name);
+    const regfile::RegValue* value = key_.findValue(name);
     if (value == nullptr) return kErrorFileNotFound;
     type = value->type;
     size = static_cast<std::uint32_t>(value->data.size());
@@ -187,7 +187,7 @@ class FileRegistry final : public Registry {
       std::vector<std::uint8_t> bytes;
       if (const std::uint32_t result = readFile(file, fd.get(), version.size, bytes); result != kErrorSuccess)
         return result;
-      posix::RegParseResult result = posix::parseRegFile(bytes, file.string());
+      regfile::RegParseResult result = regfile::parseRegFile(bytes, file.string());
       parsed_ = Parsed{file, version, settled, nullptr, std::move(result.error)};
       if (result.tree) parsed_->tree = std::make_shared<const RegTree>(std::move(*result.tree));
       ++parseCount_;

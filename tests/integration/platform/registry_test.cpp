@@ -1,7 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/error.h"
-#include "platform/posix/reg_writer.h"
+#include "platform/regfile/reg_writer.h"
 #include "platform/posix/registry_cache.h"
 #include "tests/support/test_support.h"
 
@@ -239,9 +239,9 @@ TEST(RegistryFile, UnreadableFileIsBadDb) {
 
 TEST(RegistryFile, WrittenTreeIsServedAsWritten) {
   test::TempRoot root;
-  posix::RegTree tree;
+  regfile::RegTree tree;
   tree.createKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\p1").setString("Port", "1234x");
-  test::writeRegistry(root.path(), posix::writeRegFile(tree, posix::RegFileFormat::kVersion5Utf16));
+  test::writeRegistry(root.path(), regfile::writeRegFile(tree, regfile::RegFileFormat::kVersion5Utf16));
   std::unique_ptr<RegistryKey> key;
   ASSERT_EQ(systemRegistry().openKey("SOFTWARE\\Kolvane\\VornPrint\\profiles\\P1", kProfileAccess, key),
             kErrorSuccess);

@@ -1,5 +1,5 @@
-#include "platform/posix/reg_parser.h"
-#include "platform/posix/reg_writer.h"
+#include "platform/regfile/reg_parser.h"
+#include "platform/regfile/reg_writer.h"
 
 #include "platform/registry.h"
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -335,4 +335,4 @@ TEST(RegFile, TreeRejectsInvalidPaths) {
 }
 
 }  // namespace
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile

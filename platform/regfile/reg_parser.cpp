@@ -1,14 +1,14 @@
-#include "platform/posix/reg_parser.h"
+#include "platform/regfile/reg_parser.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
 #include "platform/ansi_code_page.h"
-#include "platform/posix/reg_file_format.h"
+#include "platform/regfile/reg_file_format.h"
 #include "platform/registry.h"
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 namespace {
 
 // The Windows-1252 byte of a code point; '?' when the code page lacks it.
@@ -333,4 +333,4 @@ RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName) {
   return parseRegFile(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), fileName);
 }
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile

@@ -1,4 +1,4 @@
-#include "platform/posix/reg_writer.h"
+#include "platform/regfile/reg_writer.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include "platform/ansi_code_page.h"
 #include "platform/registry.h"
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 namespace {
 
 void appendEscapedQuoted(std::string& out, std::string_view ansi, bool utf8) {
@@ -172,4 +172,4 @@ std::string writeRegFile(const RegTree& tree, RegFileFormat format) {
   return format == RegFileFormat::kVersion5Utf16 ? utf16FileFromUtf8(text) : text;
 }
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile

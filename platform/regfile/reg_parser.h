@@ -1,4 +1,4 @@
-// Reading a ".reg" file (platform/posix/reg_file_format.h) into a registry tree.
+// Reading a ".reg" file (platform/regfile/reg_file_format.h) into a registry tree.
 #pragma once
 
 #include <cstddef>
@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/reg_key_tree.h"
+#include "platform/regfile/reg_key_tree.h"
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 
 // The outcome of parsing: a tree, or the first fault found.
 struct RegParseResult {
@@ -23,4 +23,4 @@ struct RegParseResult {
 RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName);
 RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName);
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile

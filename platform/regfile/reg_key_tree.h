@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 
 // The limits Windows puts on names; they also bound the depth of the tree.
 inline constexpr std::size_t kMaxKeyNameLength = 255;
@@ -108,4 +108,4 @@ class RegTree {
 // is empty or too long, the path too deep, or the hive unknown.
 std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path);
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile

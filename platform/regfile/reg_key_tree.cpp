@@ -1,4 +1,4 @@
-#include "platform/posix/reg_key_tree.h"
+#include "platform/regfile/reg_key_tree.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include "platform/ansi_code_page.h"
 #include "platform/registry.h"
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 namespace {
 
 constexpr std::array<std::string_view, 5> kHives = {
@@ -172,4 +172,4 @@ bool RegTree::removeKey(std::string_view fullPath) {
   return parent->removeSubkey(parts->back());
 }
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile

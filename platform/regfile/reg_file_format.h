@@ -11,7 +11,7 @@
 
 #include <string_view>
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 
 inline constexpr std::string_view kVersion5Header = "Windows Registry Editor Version 5.00";
 inline constexpr std::string_view kRegedit4Header = "REGEDIT4";
@@ -22,4 +22,4 @@ enum class RegFileFormat {
   kRegedit4,       // "REGEDIT4", 8-bit text
 };
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile

@@ -1,12 +1,12 @@
-// Writing a registry tree as a ".reg" file (platform/posix/reg_file_format.h).
+// Writing a registry tree as a ".reg" file (platform/regfile/reg_file_format.h).
 #pragma once
 
 #include <string>
 
-#include "platform/posix/reg_file_format.h"
-#include "platform/posix/reg_key_tree.h"
+#include "platform/regfile/reg_file_format.h"
+#include "platform/regfile/reg_key_tree.h"
 
-namespace vorn::platform::posix {
+namespace vorn::platform::regfile {
 
 // Writes the tree in canonical form (CRLF line ends, one key a paragraph,
 // long hex data wrapped with continuation lines); the parser reads it back
@@ -14,4 +14,4 @@ namespace vorn::platform::posix {
 // cannot hold (one containing a zero byte, CR or LF).
 std::string writeRegFile(const RegTree& tree, RegFileFormat format = RegFileFormat::kVersion5Utf8);
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform::regfile
