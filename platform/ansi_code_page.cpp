@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace vorn::platform {
 namespace {
@@ -81,9 +82,27 @@ std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& pos) {
   return cp;
 }
 
+namespace {
+
+// The length of the run of ASCII bytes at the start of `text`, eight at a time
+// where it can: most texts the system converts are ASCII throughout.
+std::size_t asciiPrefix(std::string_view text) {
+  std::size_t pos = 0;
+  for (; pos + 8 <= text.size(); pos += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + pos, sizeof word);
+    if ((word & 0x8080808080808080ull) != 0) break;
+  }
+  while (pos < text.size() && static_cast<std::uint8_t>(text[pos]) < 0x80) ++pos;
+  return pos;
+}
+
+}  // namespace
+
 bool isValidUtf8(std::string_view text) {
-  for (std::size_t pos = 0; pos < text.size();) {
+  for (std::size_t pos = asciiPrefix(text); pos < text.size();) {
     if (!decodeUtf8(text, pos)) return false;
+    pos += asciiPrefix(text.substr(pos));
   }
   return true;
 }
@@ -101,9 +120,11 @@ std::string utf8FromAnsi(std::string_view ansi) {
 }
 
 std::string ansiFromUtf8(std::string_view utf8) {
-  std::string out;
+  std::size_t pos = asciiPrefix(utf8);
+  std::string out(utf8.substr(0, pos));
+  if (pos == utf8.size()) return out;
   out.reserve(utf8.size());
-  for (std::size_t pos = 0; pos < utf8.size();) out.push_back(ansiFromUnicode(decodeUtf8(utf8, pos).value_or(U'?')));
+  while (pos < utf8.size()) out.push_back(ansiFromUnicode(decodeUtf8(utf8, pos).value_or(U'?')));
   return out;
 }
 
@@ -141,15 +162,38 @@ std::string ansiLowerCase(std::string_view ansi) {
   return out;
 }
 
+namespace {
+
+// Each byte's upper-case character as a code point: the key by which names
+// compare and order. A table, since names are compared in the registry's
+// hot paths (a key lookup, a sorted insert).
+const std::array<char32_t, 256>& foldedCodePoints() {
+  static const std::array<char32_t, 256> table = [] {
+    std::array<char32_t, 256> folded{};
+    for (unsigned b = 0; b < folded.size(); ++b) folded[b] = unicodeFromAnsi(ansiUpper(static_cast<std::uint8_t>(b)));
+    return folded;
+  }();
+  return table;
+}
+
+}  // namespace
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return compareIgnoringCase(a, b) == 0;
+  if (a.size() != b.size()) return false;
+  const auto& folded = foldedCodePoints();
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && folded[static_cast<std::uint8_t>(a[i])] != folded[static_cast<std::uint8_t>(b[i])]) return false;
+  }
+  return true;
 }
 
 int compareIgnoringCase(std::string_view a, std::string_view b) {
+  const auto& folded = foldedCodePoints();
   const std::size_t common = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const char32_t x = unicodeFromAnsi(ansiUpper(static_cast<std::uint8_t>(a[i])));
-    const char32_t y = unicodeFromAnsi(ansiUpper(static_cast<std::uint8_t>(b[i])));
+    if (a[i] == b[i]) continue;
+    const char32_t x = folded[static_cast<std::uint8_t>(a[i])];
+    const char32_t y = folded[static_cast<std::uint8_t>(b[i])];
     if (x != y) return x < y ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;

@@ -61,15 +61,18 @@ class FileRegistryKey final : public RegistryKey {
   }
 
   std::uint32_t enumSubkey(std::uint32_t index, std::string& name) override {
-    const auto subkeys = key_.subkeys();
-    if (index >= subkeys.size()) return kErrorNoMoreItems;
-    name = subkeys[index]->name();
+    // Listed once an open key: enumerating n subkeys one index at a time
+    // must not cost n listings.
+    if (!subkeys_) subkeys_ = key_.subkeys();
+    if (index >= subkeys_->size()) return kErrorNoMoreItems;
+    name = (*subkeys_)[index]->name();
     return kErrorSuccess;
   }
 
  private:
   std::shared_ptr<const RegTree> tree_;  // keeps key_ alive
   const RegKey& key_;
+  std::optional<std::vector<const RegKey*>> subkeys_;
 };
 
 // One version of the registry file: any edit or replacement changes it.
@@ -188,6 +191,11 @@ class FileRegistry final : public Registry {
       if (const std::uint32_t result = readFile(file, fd.get(), version.size, bytes); result != kErrorSuccess)
         return result;
       regfile::RegParseResult result = regfile::parseRegFile(bytes, file.string());
+      // Keys read past are told when they are new, not at every parse.
+      if (result.warnings != toldWarnings_) {
+        for (const std::string& warning : result.warnings) reportRegistryFault(warning);
+        toldWarnings_ = result.warnings;
+      }
       parsed_ = Parsed{file, version, settled, nullptr, std::move(result.error)};
       if (result.tree) parsed_->tree = std::make_shared<const RegTree>(std::move(*result.tree));
       ++parseCount_;
@@ -210,6 +218,7 @@ class FileRegistry final : public Registry {
 
   std::mutex mutex_;  // the service reads the registry from several threads
   std::optional<Parsed> parsed_;
+  std::vector<std::string> toldWarnings_;
   std::uint64_t parseCount_ = 0;
 };
 

@@ -83,33 +83,45 @@ bool RegKey::removeSubkey(std::string_view name) {
   return true;
 }
 
-const RegValue* RegKey::findValue(std::string_view name) const {
-  const auto it = std::find_if(values_.begin(), values_.end(),
-                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
-  return it == values_.end() ? nullptr : &*it;
+std::optional<std::size_t> RegKey::valuePosition(std::string_view name) const {
+  // A few values are searched in turn; a key with many gets an index, so
+  // that reading a key of thousands of values stays linear.
+  if (values_.size() <= kValuesSearchedInTurn) {
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      if (regNamesEqual(values_[i].name, name)) return i;
+    }
+    return std::nullopt;
+  }
+  if (valueIndex_.size() != values_.size()) {
+    valueIndex_.clear();
+    for (std::size_t i = 0; i < values_.size(); ++i) valueIndex_.emplace(ansiUpperCase(values_[i].name), i);
+  }
+  const auto it = valueIndex_.find(ansiUpperCase(name));
+  if (it == valueIndex_.end()) return std::nullopt;
+  return it->second;
 }
 
-void RegKey::setValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data) {
-  const auto it = std::find_if(values_.begin(), values_.end(),
-                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
-  if (it != values_.end()) {
-    it->type = type;
-    it->data = std::move(data);
-  } else {
-    values_.push_back(RegValue{std::string(name), type, std::move(data)});
+const RegValue* RegKey::findValue(std::string_view name) const {
+  const auto position = valuePosition(name);
+  return position ? &values_[*position] : nullptr;
+}
+
+void RegKey::setValue(std::string_view name, std::uint32_t type, RegData data) {
+  if (const auto position = valuePosition(name)) {
+    values_[*position].type = type;
+    values_[*position].data = std::move(data);
+    return;
   }
+  values_.push_back(RegValue{std::string(name), type, std::move(data)});
+  if (!valueIndex_.empty()) valueIndex_.emplace(ansiUpperCase(name), values_.size() - 1);
 }
 
 void RegKey::setString(std::string_view name, std::string_view text) {
-  std::vector<std::uint8_t> data(text.begin(), text.end());
-  data.push_back(0);
-  setValue(name, kRegSz, std::move(data));
+  setValue(name, kRegSz, RegData::terminatedText(text));
 }
 
 void RegKey::setExpandString(std::string_view name, std::string_view text) {
-  std::vector<std::uint8_t> data(text.begin(), text.end());
-  data.push_back(0);
-  setValue(name, kRegExpandSz, std::move(data));
+  setValue(name, kRegExpandSz, RegData::terminatedText(text));
 }
 
 void RegKey::setMultiString(std::string_view name, std::span<const std::string> strings) {
@@ -129,10 +141,10 @@ void RegKey::setDword(std::string_view name, std::uint32_t value) {
 }
 
 bool RegKey::removeValue(std::string_view name) {
-  const auto it = std::find_if(values_.begin(), values_.end(),
-                               [name](const RegValue& v) { return regNamesEqual(v.name, name); });
-  if (it == values_.end()) return false;
-  values_.erase(it);
+  const auto position = valuePosition(name);
+  if (!position) return false;
+  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(*position));
+  valueIndex_.clear();  // positions moved: built again when next needed
   return true;
 }
 

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vorn::platform::regfile {
@@ -30,10 +33,45 @@ bool regNamesEqual(std::string_view a, std::string_view b);
 // REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: data that is text.
 bool isTextType(std::uint32_t type);
 
+// A value's bytes. Most data is short ("yes", a host name, a dword): up to
+// 15 bytes are held in place, without an allocation of their own, which
+// keeps a large registry's tree small and quick to build.
+class RegData {
+ public:
+  RegData() = default;
+  RegData(std::span<const std::uint8_t> bytes) : bytes_(reinterpret_cast<const char*>(bytes.data()), bytes.size()) {}
+  RegData(const std::vector<std::uint8_t>& bytes) : RegData(std::span(bytes)) {}
+  RegData(std::initializer_list<std::uint8_t> bytes) : RegData(std::span(bytes.begin(), bytes.size())) {}
+  // The 8-bit text and its terminating zero.
+  static RegData terminatedText(std::string_view text) {
+    RegData data;
+    data.bytes_.reserve(text.size() + 1);
+    data.bytes_.append(text).push_back('\0');
+    return data;
+  }
+
+  std::size_t size() const { return bytes_.size(); }
+  bool empty() const { return bytes_.empty(); }
+  const std::uint8_t* data() const { return reinterpret_cast<const std::uint8_t*>(bytes_.data()); }
+  const std::uint8_t* begin() const { return data(); }
+  const std::uint8_t* end() const { return data() + size(); }
+  std::uint8_t operator[](std::size_t i) const { return data()[i]; }
+  std::uint8_t back() const { return data()[size() - 1]; }
+  std::span<const std::uint8_t> bytes() const { return {data(), size()}; }
+
+  friend bool operator==(const RegData&, const RegData&) = default;
+  friend bool operator==(const RegData& a, const std::vector<std::uint8_t>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+  }
+
+ private:
+  std::string bytes_;
+};
+
 struct RegValue {
   std::string name;  // "" is the key's default value ("@")
   std::uint32_t type = 0;
-  std::vector<std::uint8_t> data;
+  RegData data;
 
   friend bool operator==(const RegValue&, const RegValue&) = default;
 };
@@ -60,7 +98,7 @@ class RegKey {
   const std::vector<RegValue>& values() const { return values_; }
   const RegValue* findValue(std::string_view name) const;
   // Sets a value; an existing value of that name keeps its stored name.
-  void setValue(std::string_view name, std::uint32_t type, std::vector<std::uint8_t> data);
+  void setValue(std::string_view name, std::uint32_t type, RegData data);
   // REG_SZ: the text and its terminating zero.
   void setString(std::string_view name, std::string_view text);
   // REG_EXPAND_SZ: the text and its terminating zero.
@@ -75,9 +113,16 @@ class RegKey {
   bool sameAs(const RegKey& other) const;
 
  private:
+  static constexpr std::size_t kValuesSearchedInTurn = 16;
+
+  std::optional<std::size_t> valuePosition(std::string_view name) const;
+
   std::string name_;
   std::map<std::string, std::unique_ptr<RegKey>, RegNameLess> subkeys_;
   std::vector<RegValue> values_;
+  // Upper-cased name to position in values_, for keys of many values; out of
+  // date (and rebuilt) whenever its size differs from values_'s.
+  mutable std::unordered_map<std::string, std::size_t> valueIndex_;
 };
 
 // The whole registry: the root holds the hives (HKEY_LOCAL_MACHINE …) as keys.
@@ -97,6 +142,7 @@ class RegTree {
   bool removeKey(std::string_view fullPath);
 
   const RegKey& root() const { return *root_; }
+  RegKey& root() { return *root_; }
   bool sameAs(const RegTree& other) const { return root_->sameAs(*other.root_); }
 
  private:

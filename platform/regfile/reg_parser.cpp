@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "platform/ansi_code_page.h"
-#include "platform/regfile/reg_file_format.h"
 #include "platform/registry.h"
 
 namespace vorn::platform::regfile {
@@ -53,12 +53,17 @@ std::string_view trimRight(std::string_view s) {
   return s;
 }
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// The value of each byte as a hex digit, -1 for the others.
+constexpr std::array<std::int8_t, 256> kHexDigits = [] {
+  std::array<std::int8_t, 256> digits{};
+  digits.fill(-1);
+  for (int c = '0'; c <= '9'; ++c) digits[c] = static_cast<std::int8_t>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c) digits[c] = static_cast<std::int8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c) digits[c] = static_cast<std::int8_t>(c - 'A' + 10);
+  return digits;
+}();
+
+int hexDigit(char c) { return kHexDigits[static_cast<std::uint8_t>(c)]; }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && equalsIgnoringCase(s.substr(0, prefix.size()), prefix);
@@ -70,6 +75,11 @@ struct ParseFault {
   std::string reason;
 };
 
+// The 1-based line of a byte offset.
+std::size_t lineOf(std::string_view text, std::size_t offset) {
+  return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
+
 // Decodes UTF-16LE file text (after its byte-order mark) into UTF-8.
 std::string utf8FromUtf16File(std::span<const std::uint8_t> bytes) {
   std::string out;
@@ -79,6 +89,11 @@ std::string utf8FromUtf16File(std::span<const std::uint8_t> bytes) {
   const std::size_t units = bytes.size() / 2;
   for (std::size_t i = 0; i < units; ++i) {
     char32_t cp = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+    if (cp < 0x80) {
+      if (cp == '\n') ++line;
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units) {
       const char32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
       if (low >= 0xDC00 && low <= 0xDFFF) {
@@ -87,54 +102,80 @@ std::string utf8FromUtf16File(std::span<const std::uint8_t> bytes) {
       }
     }
     if (cp >= 0xD800 && cp <= 0xDFFF) throw ParseFault{line, "invalid UTF-16 text"};
-    if (cp == '\n') ++line;
     appendUtf8(out, cp);
   }
   return out;
 }
 
-class Parser {
- public:
-  Parser(std::string_view text, bool textIsUtf8) : textIsUtf8_(textIsUtf8) {
-    // Lines end in LF or CRLF; the last one may lack its end.
-    while (!text.empty()) {
-      const std::size_t end = text.find('\n');
-      std::string_view line = text.substr(0, end);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      lines_.push_back(line);
-      if (end == std::string_view::npos) break;
-      text.remove_prefix(end + 1);
+// A zero byte anywhere, or a carriage return that does not end a line, is a
+// fault of the line that holds it.
+void checkControlCharacters(std::string_view text) {
+  std::size_t fault = std::string_view::npos;
+  if (const void* zero = std::memchr(text.data(), '\0', text.size())) {
+    fault = static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
+  }
+  for (std::size_t pos = text.find('\r'); pos < fault; pos = text.find('\r', pos + 1)) {
+    if (pos + 1 < text.size() && text[pos + 1] != '\n') {
+      fault = pos;
+      break;
     }
   }
+  if (fault != std::string_view::npos) throw ParseFault{lineOf(text, fault), "control character in the text"};
+}
+
+class Parser {
+ public:
+  Parser(std::string_view text, bool textIsUtf8, std::string_view fileName, RegFileLayout* layout,
+         std::vector<std::string>& warnings)
+      : text_(text), textIsUtf8_(textIsUtf8), fileName_(fileName), layout_(layout), warnings_(warnings) {}
 
   RegTree parse() {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-      if (lines_[i].find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) {
-        throw ParseFault{i + 1, "control character in the text"};
-      }
-    }
-    if (lines_.empty()) throw ParseFault{1, "missing header"};
-    const std::string_view header = trimRight(lines_[0]);
+    checkControlCharacters(text_);
+    std::string_view line;
+    if (!nextLine(line)) throw ParseFault{1, "missing header"};
+    const std::string_view header = trimRight(line);
     if (header == kVersion5Header) {
       version5_ = true;
     } else if (header != kRegedit4Header) {
       throw ParseFault{1, "unknown header"};
     }
-    for (index_ = 1; index_ < lines_.size(); ++index_) parseLine(trimLeft(lines_[index_]));
+    if (layout_ != nullptr) layout_->preambleEnd = lineEnd_;
+    while (nextLine(line)) parseLine(trimLeft(line));
     return std::move(tree_);
   }
 
  private:
-  std::size_t lineNumber() const { return index_ + 1; }
-  [[noreturn]] void fail(std::string reason) const { throw ParseFault{lineNumber(), std::move(reason)}; }
+  // The next line without its end (LF or CRLF; the last may lack it).
+  bool nextLine(std::string_view& line) {
+    if (lineEnd_ >= text_.size()) return false;
+    lineBegin_ = lineEnd_;
+    const std::size_t newline = text_.find('\n', lineBegin_);
+    const std::size_t stop = newline == std::string_view::npos ? text_.size() : newline;
+    lineEnd_ = newline == std::string_view::npos ? text_.size() : newline + 1;
+    line = text_.substr(lineBegin_, stop - lineBegin_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++lineNumber_;
+    return true;
+  }
+
+  [[noreturn]] void fail(std::string reason) const { throw ParseFault{lineNumber_, std::move(reason)}; }
 
   std::string toAnsi(std::string_view text) const { return textIsUtf8_ ? ansiFromUtf8(text) : std::string(text); }
 
   void parseLine(std::string_view line) {
-    if (line.empty() || line.front() == ';') return;
+    if (line.empty() || line.front() == ';') return recordOtherLine();
     if (line.front() == '[') return parseKeyLine(trimRight(line));
     if (line.front() == '"' || line.front() == '@') return parseValueLine(line);
     fail("unexpected text");
+  }
+
+  void recordOtherLine() {
+    if (layout_ == nullptr) return;
+    if (layout_->sections.empty()) {
+      layout_->preambleEnd = lineEnd_;
+    } else {
+      layout_->sections.back().items.push_back({lineBegin_, lineEnd_, false, false, {}});
+    }
   }
 
   void parseKeyLine(std::string_view line) {
@@ -142,33 +183,91 @@ class Parser {
     std::string_view inner = line.substr(1, line.size() - 2);
     const bool deletion = !inner.empty() && inner.front() == '-';
     if (deletion) inner.remove_prefix(1);
-    const std::string path = toAnsi(inner);
+    std::string path = toAnsi(inner);
     const auto parts = splitKeyPath(path);
-    if (!parts) fail("invalid key name");
-    if (deletion) {
+    const bool skipped = !parts && hasOverlongComponent(path);
+    if (!parts && !skipped) fail("invalid key name");
+    if (skipped) {
+      // Windows cannot hold such a key; the rest of the file still counts.
+      warnings_.push_back(std::string(fileName_) + ':' + std::to_string(lineNumber_) +
+                          ": key name longer than 255 characters: the key and its values are skipped");
+      current_ = nullptr;
+    } else if (deletion) {
       if (parts->size() == 1) fail("a root key cannot be deleted");
       tree_.removeKey(path);
       current_ = nullptr;
+      openPath_.clear();
+      openKeys_.clear();
     } else {
-      current_ = &tree_.createKey(path);
+      current_ = &createKey(*parts);
     }
+    skipping_ = skipped;
+    if (layout_ != nullptr) {
+      if (layout_->sections.empty()) layout_->preambleEnd = lineBegin_;
+      std::string canonical = skipped ? std::move(path) : joinPath(*parts);
+      layout_->sections.push_back({lineBegin_, lineEnd_, std::move(canonical), deletion, skipped, {}});
+    }
+  }
+
+  // Whether a path that is otherwise valid fails only for a name longer than
+  // Windows allows.
+  static bool hasOverlongComponent(std::string_view path) {
+    bool overlong = false;
+    std::size_t depth = 0;
+    while (true) {
+      const std::size_t slash = path.find('\\');
+      const std::string_view part = path.substr(0, slash);
+      if (part.empty() || ++depth > kMaxKeyDepth) return false;
+      overlong = overlong || part.size() > kMaxKeyNameLength;
+      if (slash == std::string_view::npos) break;
+      path.remove_prefix(slash + 1);
+    }
+    return overlong;
+  }
+
+  static std::string joinPath(const std::vector<std::string_view>& parts) {
+    std::string path;
+    for (const std::string_view part : parts) {
+      if (!path.empty()) path += '\\';
+      path += part;
+    }
+    return path;
+  }
+
+  // Keys mostly follow one another under the same parent: the keys of the
+  // last path opened are kept, and only what differs from it is looked up.
+  RegKey& createKey(const std::vector<std::string_view>& parts) {
+    std::size_t common = 0;
+    while (common < parts.size() && common < openPath_.size() && regNamesEqual(parts[common], openPath_[common])) {
+      ++common;
+    }
+    openPath_.resize(common);
+    openKeys_.resize(common);
+    RegKey* key = common == 0 ? &tree_.root() : openKeys_.back();
+    for (std::size_t i = common; i < parts.size(); ++i) {
+      key = &key->subkey(parts[i]);
+      openPath_.emplace_back(parts[i]);
+      openKeys_.push_back(key);
+    }
+    return *key;
   }
 
   // A string in double quotes at `pos`, with its escapes resolved; `pos` moves past it.
   std::string parseQuoted(std::string_view line, std::size_t& pos) const {
     std::string raw;
-    for (std::size_t i = pos + 1; i < line.size(); ++i) {
-      const char c = line[i];
-      if (c == '"') {
-        pos = i + 1;
+    std::size_t i = pos + 1;
+    while (i < line.size()) {
+      std::size_t run = i;
+      while (run < line.size() && line[run] != '"' && line[run] != '\\') ++run;
+      raw.append(line.data() + i, run - i);
+      if (run == line.size()) break;
+      if (line[run] == '"') {
+        pos = run + 1;
         return raw;
       }
-      if (c == '\\') {
-        if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"')) fail("invalid escape in a string");
-        raw.push_back(line[++i]);
-      } else {
-        raw.push_back(c);
-      }
+      if (run + 1 >= line.size() || (line[run + 1] != '\\' && line[run + 1] != '"')) fail("invalid escape in a string");
+      raw.push_back(line[run + 1]);
+      i = run + 2;
     }
     fail("unterminated string");
   }
@@ -178,7 +277,8 @@ class Parser {
   }
 
   void parseValueLine(std::string_view line) {
-    if (current_ == nullptr) fail("value outside of a key");
+    if (current_ == nullptr && !skipping_) fail("value outside of a key");
+    const std::size_t begin = lineBegin_;
     std::size_t pos = 0;
     std::string name;
     if (line.front() == '@') {
@@ -191,21 +291,27 @@ class Parser {
     if (rest.empty() || rest.front() != '=') fail("'=' expected after the value name");
     rest = trimLeft(rest.substr(1));
 
+    // A skipped key's values are read for their form only.
+    RegKey* const key = skipping_ ? nullptr : current_;
+    bool deletion = false;
     if (!rest.empty() && rest.front() == '"') {
       std::size_t end = 0;
       std::string text = toAnsi(parseQuoted(rest, end));
       expectEnd(rest.substr(end));
-      current_->setString(name, text);
+      if (key != nullptr) key->setString(name, text);
     } else if (!rest.empty() && rest.front() == '-') {
       expectEnd(rest.substr(1));
-      current_->removeValue(name);
+      deletion = true;
+      if (key != nullptr) key->removeValue(name);
     } else if (startsWithNoCase(rest, "dword:")) {
-      current_->setDword(name, parseDword(rest.substr(6)));
+      const std::uint32_t value = parseDword(rest.substr(6));
+      if (key != nullptr) key->setDword(name, value);
     } else if (startsWithNoCase(rest, "hex")) {
-      parseHexValue(name, rest.substr(3));
+      parseHexValue(key, name, rest.substr(3));
     } else {
       fail("invalid value data");
     }
+    if (layout_ != nullptr) layout_->sections.back().items.push_back({begin, lineEnd_, true, deletion, std::move(name)});
   }
 
   std::uint32_t parseDword(std::string_view digits) const {
@@ -221,7 +327,7 @@ class Parser {
   }
 
   // After "hex": an optional "(type)", then ':' and the bytes.
-  void parseHexValue(const std::string& name, std::string_view rest) {
+  void parseHexValue(RegKey* key, const std::string& name, std::string_view rest) {
     std::uint32_t type = kRegBinary;
     if (!rest.empty() && rest.front() == '(') {
       std::size_t count = 0;
@@ -236,13 +342,14 @@ class Parser {
     if (rest.empty() || rest.front() != ':') fail("':' expected after hex");
     std::vector<std::uint8_t> data = parseHexBytes(rest.substr(1));
     if (version5_ && isTextType(type)) data = ansiFromUtf16Data(data);
-    current_->setValue(name, type, std::move(data));
+    if (key != nullptr) key->setValue(name, type, std::move(data));
   }
 
   // Comma-separated bytes of one or two hex digits; a backslash at the end of
   // a line continues the data on the next line.
   std::vector<std::uint8_t> parseHexBytes(std::string_view segment) {
     std::vector<std::uint8_t> bytes;
+    bytes.reserve(segment.size() / 3 + 1);
     bool expectByte = true;
     std::size_t i = 0;
     while (i < segment.size()) {
@@ -262,9 +369,7 @@ class Parser {
         expectByte = true;
         ++i;
       } else if (c == '\\' && trimLeft(segment.substr(i + 1)).empty()) {
-        if (index_ + 1 >= lines_.size()) fail("continuation at the end of the file");
-        ++index_;
-        segment = lines_[index_];
+        if (!nextLine(segment)) fail("continuation at the end of the file");
         i = 0;
       } else {
         fail("invalid hex data");
@@ -274,30 +379,43 @@ class Parser {
     return bytes;
   }
 
-  std::vector<std::string_view> lines_;
-  std::size_t index_ = 0;
+  std::string_view text_;
   bool textIsUtf8_;
+  std::string_view fileName_;
+  RegFileLayout* layout_;
+  std::vector<std::string>& warnings_;
+
+  std::size_t lineBegin_ = 0;
+  std::size_t lineEnd_ = 0;  // past the current line's end
+  std::size_t lineNumber_ = 0;
   bool version5_ = false;
   RegTree tree_;
   RegKey* current_ = nullptr;
+  bool skipping_ = false;
+  std::vector<std::string> openPath_;
+  std::vector<RegKey*> openKeys_;
 };
 
-RegParseResult parseText(std::span<const std::uint8_t> bytes) {
+RegParseResult parseText(std::span<const std::uint8_t> bytes, std::string_view fileName, RegFileLayout* layout) {
   constexpr std::array<std::uint8_t, 2> kUtf16Bom = {0xFF, 0xFE};
   constexpr std::array<std::uint8_t, 3> kUtf8Bom = {0xEF, 0xBB, 0xBF};
   std::string decoded;
   std::string_view text;
   bool textIsUtf8;
+  RegFileFormat format;
+  bool utf8Bom = false;
   if (bytes.size() >= 2 && std::equal(kUtf16Bom.begin(), kUtf16Bom.end(), bytes.begin())) {
     decoded = utf8FromUtf16File(bytes.subspan(2));
     text = decoded;
     textIsUtf8 = true;
+    format = RegFileFormat::kVersion5Utf16;
   } else {
-    const bool utf8Bom = bytes.size() >= 3 && std::equal(kUtf8Bom.begin(), kUtf8Bom.end(), bytes.begin());
+    utf8Bom = bytes.size() >= 3 && std::equal(kUtf8Bom.begin(), kUtf8Bom.end(), bytes.begin());
     if (utf8Bom) bytes = bytes.subspan(3);
     text = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     // Without a mark the header tells: version 5 text is UTF-8, REGEDIT4 text 8-bit.
     textIsUtf8 = utf8Bom || !text.starts_with(kRegedit4Header);
+    format = textIsUtf8 ? RegFileFormat::kVersion5Utf8 : RegFileFormat::kRegedit4;
     if (textIsUtf8 && !isValidUtf8(text)) {
       std::size_t line = 1;
       // Report the first line that is not valid UTF-8.
@@ -312,15 +430,23 @@ RegParseResult parseText(std::span<const std::uint8_t> bytes) {
     }
   }
   RegParseResult result;
-  result.tree = Parser(text, textIsUtf8).parse();
+  result.tree = Parser(text, textIsUtf8, fileName, layout, result.warnings).parse();
+  if (layout != nullptr) {
+    layout->format = format;
+    layout->utf8ByteOrderMark = utf8Bom;
+    const std::size_t newline = text.find('\n');
+    layout->lineEnd = newline == std::string_view::npos || (newline > 0 && text[newline - 1] == '\r') ? "\r\n" : "\n";
+    layout->text = decoded.empty() ? std::string(text) : std::move(decoded);
+  }
   return result;
 }
 
 }  // namespace
 
-RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName) {
+RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName, RegFileLayout* layout) {
+  if (layout != nullptr) *layout = RegFileLayout{};
   try {
-    return parseText(bytes);
+    return parseText(bytes, fileName, layout);
   } catch (const ParseFault& fault) {
     RegParseResult result;
     result.errorLine = fault.line;
@@ -329,8 +455,8 @@ RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_vie
   }
 }
 
-RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName) {
-  return parseRegFile(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), fileName);
+RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName, RegFileLayout* layout) {
+  return parseRegFile(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), fileName, layout);
 }
 
 }  // namespace vorn::platform::regfile

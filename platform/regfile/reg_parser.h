@@ -7,7 +7,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/regfile/reg_file_format.h"
 #include "platform/regfile/reg_key_tree.h"
 
 namespace vorn::platform::regfile {
@@ -17,10 +19,47 @@ struct RegParseResult {
   std::optional<RegTree> tree;
   std::size_t errorLine = 0;  // 1-based line of the fault
   std::string error;          // "<file name>:<line>: <reason>"
+  // What was read past: a key whose name Windows cannot hold (a component
+  // longer than 255 characters) is skipped with its values, and the rest of
+  // the file is read. "<file name>:<line>: <reason>", one a skipped key.
+  std::vector<std::string> warnings;
+};
+
+// Where every line of a file went, for changing the file in place
+// (reg_file_editor.h). Offsets are into `text`, the file's text after its
+// byte-order mark: UTF-8 for a version 5 file (a UTF-16 file decoded), the
+// 8-bit bytes of a REGEDIT4 file. Every line belongs to the preamble, to a
+// section's header or to one item.
+struct RegFileLayout {
+  struct Item {
+    std::size_t begin = 0;
+    std::size_t end = 0;   // past the line end of its last line
+    bool isValue = false;  // else a blank or comment line
+    bool deletion = false;  // "Name"=-
+    std::string name;      // a value's name, 8-bit
+  };
+  struct Section {
+    std::size_t begin = 0;
+    std::size_t headerEnd = 0;
+    std::string path;      // the key's full path, 8-bit, the hive in its canonical spelling
+    bool deletion = false;  // [-path]
+    bool skipped = false;   // a name Windows cannot hold: not in the tree
+    std::vector<Item> items;
+  };
+
+  RegFileFormat format = RegFileFormat::kVersion5Utf8;
+  bool utf8ByteOrderMark = false;
+  std::string lineEnd = "\r\n";  // as the file's first line ends
+  std::string text;
+  std::size_t preambleEnd = 0;  // the header line and whatever precedes the first key
+  std::vector<Section> sections;
 };
 
 // Parses a whole file. Nothing is applied partially: any fault gives no tree.
-RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName);
-RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName);
+// With `layout`, also tells where each line went (the layout is complete
+// only when a tree is returned).
+RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName,
+                            RegFileLayout* layout = nullptr);
+RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName, RegFileLayout* layout = nullptr);
 
 }  // namespace vorn::platform::regfile

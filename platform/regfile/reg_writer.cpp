@@ -40,13 +40,24 @@ bool quotable(const RegValue& value) {
 
 class Writer {
  public:
-  explicit Writer(RegFileFormat format)
-      : version5_(format != RegFileFormat::kRegedit4) {}
+  Writer(RegFileFormat format, std::string_view lineEnd)
+      : version5_(format != RegFileFormat::kRegedit4), lineEnd_(lineEnd) {}
 
   std::string write(const RegTree& tree) {
     out_ = version5_ ? kVersion5Header : kRegedit4Header;
-    out_ += "\r\n\r\n";
+    out_ += lineEnd_;
+    out_ += lineEnd_;
     for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, hive->name());
+    return std::move(out_);
+  }
+
+  std::string header(std::string_view path) {
+    writeHeader(path);
+    return std::move(out_);
+  }
+
+  std::string value(const RegValue& value) {
+    writeValue(value);
     return std::move(out_);
   }
 
@@ -56,13 +67,19 @@ class Writer {
     const auto subkeys = key.subkeys();
     // Keys with subkeys and no values come back implicitly with their subkeys.
     if (!key.values().empty() || subkeys.empty()) {
-      out_ += '[';
-      appendText(path);
-      out_ += "]\r\n";
+      writeHeader(path);
       for (const RegValue& value : key.values()) writeValue(value);
-      out_ += "\r\n";
+      out_ += lineEnd_;
     }
     for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + child->name());
+  }
+
+  void writeHeader(std::string_view path) {
+    checkWritableName(path);
+    out_ += '[';
+    appendText(path);
+    out_ += ']';
+    out_ += lineEnd_;
   }
 
   void appendText(std::string_view ansi) { out_ += version5_ ? utf8FromAnsi(ansi) : std::string(ansi); }
@@ -88,7 +105,7 @@ class Writer {
     } else {
       writeHex(value, lineStart);
     }
-    out_ += "\r\n";
+    out_ += lineEnd_;
   }
 
   void writeHex(const RegValue& value, std::size_t lineStart) {
@@ -107,7 +124,7 @@ class Writer {
         bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
       }
     } else {
-      bytes = value.data;
+      bytes.assign(value.data.begin(), value.data.end());
     }
     // Lines of at most 80 characters, as Windows writes them.
     std::size_t column = out_.size() - lineStart;
@@ -120,7 +137,9 @@ class Writer {
         out_ += ',';
         ++column;
         if (column > 76) {
-          out_ += "\\\r\n  ";
+          out_ += '\\';
+          out_ += lineEnd_;
+          out_ += "  ";
           column = 2;
         }
       }
@@ -128,8 +147,11 @@ class Writer {
   }
 
   bool version5_;
+  std::string_view lineEnd_;
   std::string out_;
 };
+
+}  // namespace
 
 std::string utf16FileFromUtf8(std::string_view utf8) {
   std::string out = "\xFF\xFE";
@@ -165,11 +187,17 @@ std::string utf16FileFromUtf8(std::string_view utf8) {
   return out;
 }
 
-}  // namespace
-
 std::string writeRegFile(const RegTree& tree, RegFileFormat format) {
-  std::string text = Writer(format).write(tree);
+  std::string text = Writer(format, "\r\n").write(tree);
   return format == RegFileFormat::kVersion5Utf16 ? utf16FileFromUtf8(text) : text;
+}
+
+std::string regKeyHeaderText(std::string_view path, RegFileFormat format, std::string_view lineEnd) {
+  return Writer(format, lineEnd).header(path);
+}
+
+std::string regValueText(const RegValue& value, RegFileFormat format, std::string_view lineEnd) {
+  return Writer(format, lineEnd).value(value);
 }
 
 }  // namespace vorn::platform::regfile

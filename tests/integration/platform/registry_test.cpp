@@ -226,6 +226,21 @@ TEST(RegistryFile, MalformedFileMakesEveryOpenBadDbAndSaysWhere) {
   EXPECT_NE(err.find((root.path() / "registry.reg").string() + ":5: "), std::string::npos) << err;
 }
 
+TEST(RegistryFile, OverlongKeyIsToldOnceAndTheRestServed) {
+  test::TempRoot root;
+  test::writeRegistry(root.path(), "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\" +
+                                       std::string(300, 'x') + "]\r\n\"a\"=\"b\"\r\n\r\n"
+                                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n\"Machine\"=\"fine\"\r\n");
+  ::testing::internal::CaptureStderr();
+  std::unique_ptr<RegistryKey> key;
+  EXPECT_EQ(systemRegistry().openKey("SOFTWARE\\A", kProfileAccess, key), kErrorSuccess);
+  EXPECT_EQ(systemRegistry().openKey("SOFTWARE\\A", kProfileAccess, key), kErrorSuccess);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  const std::string warning = (root.path() / "registry.reg").string() + ":3: key name longer than 255 characters";
+  EXPECT_NE(err.find(warning), std::string::npos) << err;
+  EXPECT_EQ(err.find(warning), err.rfind(warning)) << err;
+}
+
 TEST(RegistryFile, UnreadableFileIsBadDb) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads any file";
   test::TempRoot root;

@@ -159,8 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"overlong utf-8", std::string(kV5) + kGoodKey + "\"a\"=\"\xC0\xAF\"\r\n", 5},
         MalformedCase{"zero byte", std::string(kV5) + kGoodKey + std::string("\"a\"=\"\0\"\r\n", 8), 5},
         MalformedCase{"stray carriage return", std::string(kV5) + kGoodKey + "\"a\"=\"x\ry\"\r\n", 5},
-        MalformedCase{"key name too long", std::string(kV5) + "[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\r\n",
-                      3}),
+        MalformedCase{"fault in a skipped key's value",
+                      std::string(kV5) + "[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\r\n\"a\"=b\r\n", 4}),
     [](const auto& info) {
       std::string name = info.param.label;
       for (char& c : name) {
@@ -200,6 +200,33 @@ TEST(RegFile, Utf8ByteOrderMarkIsAccepted) {
   const RegTree tree = parseOk("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\S]\n\"a\"=\"\xC3\xA9\"\n");
   ASSERT_NE(valueIn(tree, "HKEY_LOCAL_MACHINE\\S", "a"), nullptr);
   EXPECT_EQ(valueIn(tree, "HKEY_LOCAL_MACHINE\\S", "a")->data, (Bytes{0xE9, 0}));
+}
+
+// Windows cannot hold a key name longer than 255 characters, a hand-written
+// file can: that key goes with its values (and subkeys named under it), the
+// rest of the file is read, and each skipped key is named by its line.
+TEST(RegFile, OverlongKeyNamesAreSkippedWithTheirValues) {
+  const std::string longName(256, 'k');
+  const RegParseResult result = parseRegFile(
+      std::string(kV5) +
+          "[HKEY_LOCAL_MACHINE\\P\\before]\r\n\"a\"=\"1\"\r\n"
+          "[HKEY_LOCAL_MACHINE\\P\\" + longName + "]\r\n\"b\"=\"2\"\r\n\"c\"=dword:3\r\n"
+          "[HKEY_LOCAL_MACHINE\\P\\" + longName + "\\sub]\r\n"
+          "[-HKEY_LOCAL_MACHINE\\P\\" + longName + "]\r\n"
+          "[HKEY_LOCAL_MACHINE\\P\\" + std::string(255, 'm') + "]\r\n\"d\"=\"4\"\r\n",
+      "/srv/registry.reg");
+  ASSERT_TRUE(result.tree.has_value()) << result.error;
+  const RegKey* p = result.tree->findKey("HKEY_LOCAL_MACHINE\\P");
+  ASSERT_NE(p, nullptr);
+  std::vector<std::string> names;
+  for (const RegKey* k : p->subkeys()) names.push_back(k->name());
+  EXPECT_EQ(names, (std::vector<std::string>{"before", std::string(255, 'm')}));
+  EXPECT_NE(valueIn(*result.tree, "HKEY_LOCAL_MACHINE\\P\\" + std::string(255, 'm'), "d"), nullptr);
+  ASSERT_EQ(result.warnings.size(), 3u);
+  EXPECT_TRUE(result.warnings[0].starts_with("/srv/registry.reg:5: key name longer than 255 characters"))
+      << result.warnings[0];
+  EXPECT_TRUE(result.warnings[1].starts_with("/srv/registry.reg:8: ")) << result.warnings[1];
+  EXPECT_TRUE(result.warnings[2].starts_with("/srv/registry.reg:9: ")) << result.warnings[2];
 }
 
 TEST(RegFile, OddUtf16FileIsMalformed) {
