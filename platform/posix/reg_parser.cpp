@@ -145,12 +145,14 @@ class Parser {
     const std::string path = toAnsi(inner);
     const auto parts = splitKeyPath(path);
     if (!parts) fail("invalid key name");
+    // A Unicode file's names keep what the ANSI code page cannot hold.
+    const std::string_view unicodePath = textIsUtf8_ ? inner : std::string_view{};
     if (deletion) {
       if (parts->size() == 1) fail("a root key cannot be deleted");
-      tree_.removeKey(path);
+      tree_.removeKey(path, unicodePath);
       current_ = nullptr;
     } else {
-      current_ = &tree_.createKey(path);
+      current_ = &tree_.createKey(path, unicodePath);
     }
   }
 

@@ -46,26 +46,29 @@ class Writer {
   std::string write(const RegTree& tree) {
     out_ = version5_ ? kVersion5Header : kRegedit4Header;
     out_ += "\r\n\r\n";
-    for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, hive->name());
+    for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, nameOf(*hive));
     return std::move(out_);
   }
 
  private:
+  // A key's name as the file spells it: UTF-8, holding what the ANSI code
+  // page lacks, in a Unicode file; the ANSI name in a REGEDIT4 one.
+  std::string nameOf(const RegKey& key) const { return version5_ ? key.unicodeName() : key.name(); }
+
+  // `path`: the key's path as the file spells it.
   void writeKey(const RegKey& key, const std::string& path) {
     checkWritableName(key.name());
     const auto subkeys = key.subkeys();
     // Keys with subkeys and no values come back implicitly with their subkeys.
     if (!key.values().empty() || subkeys.empty()) {
       out_ += '[';
-      appendText(path);
+      out_ += path;
       out_ += "]\r\n";
       for (const RegValue& value : key.values()) writeValue(value);
       out_ += "\r\n";
     }
-    for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + child->name());
+    for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + nameOf(*child));
   }
-
-  void appendText(std::string_view ansi) { out_ += version5_ ? utf8FromAnsi(ansi) : std::string(ansi); }
 
   void writeValue(const RegValue& value) {
     checkWritableName(value.name);
