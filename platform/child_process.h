@@ -62,6 +62,13 @@ class ProcessHandle : public Waitable {
   virtual bool exitCode(std::uint32_t& code) = 0;
 };
 
+// Whether the process has ended (GetExitCodeProcess no longer says
+// STILL_ACTIVE); false also when that cannot be told.
+inline bool hasEnded(ProcessHandle& process) {
+  std::uint32_t code = kStillActive;
+  return process.exitCode(code) && code != kStillActive;
+}
+
 // CreateProcessA (no separate application name, default security, the
 // thread handle closed at once). 0 with `process` set, or the Win32 code of
 // the failure (also the last error; kErrorFileNotFound when the program is

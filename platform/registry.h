@@ -1,5 +1,6 @@
 // The machine's registry, HKEY_LOCAL_MACHINE.
-// Stands for: RegOpenKeyExA, RegQueryValueExA, RegEnumKeyExA, RegCloseKey.
+// Stands for: RegOpenKeyExA, RegQueryValueExA, RegEnumKeyExA, RegEnumKeyExW,
+// RegCloseKey.
 //
 // Results are Win32 error codes (kErrorSuccess on success). Key paths use
 // backslashes and are looked up without regard to letter case; enumeration
@@ -46,6 +47,12 @@ class RegistryKey {
   // RegEnumKeyExA: the name of the index-th subkey in stored case;
   // kErrorNoMoreItems past the last one.
   virtual std::uint32_t enumSubkey(std::uint32_t index, std::string& name) = 0;
+
+  // RegEnumKeyExA and RegEnumKeyExW of the same index: the name as the ANSI
+  // call gives it, and the key's own name in UTF-8. They differ when the name
+  // has characters the ANSI code page lacks: the ANSI name then names no key,
+  // or another one. kErrorNoMoreItems past the last one.
+  virtual std::uint32_t enumSubkeyNames(std::uint32_t index, std::string& ansiName, std::string& unicodeName) = 0;
 };
 
 class Registry {

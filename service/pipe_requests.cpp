@@ -5,8 +5,10 @@
 #include <string>
 
 #include "common/pipe_protocol.h"
+#include "common/profile_key_names.h"
 #include "common/service_errors.h"
 #include "common/service_identity.h"
+#include "platform/ansi_code_page.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
 #include "platform/lock.h"
@@ -61,8 +63,10 @@ std::size_t Show(PipeRequestContext& context, Buffer buffer, std::span<const std
 
 // The profile's key exists. An empty name or one with a backslash would
 // open the profiles key itself or a key below a profile: no such profile.
+// Nor is a name with a double quote, which its agent could never be given.
 bool profileExists(platform::Registry& registry, std::string_view name) {
   if (name.empty() || name.find('\\') != std::string_view::npos) return false;
+  if (profileKeyFault(name, platform::utf8FromAnsi(name)) == ProfileKeyFault::doubleQuote) return false;
   std::unique_ptr<platform::RegistryKey> key;
   return registry.openKey(std::string(kProfilesKey) + "\\" + std::string(name), kProfileAccess, key) ==
          platform::kErrorSuccess;
@@ -96,10 +100,7 @@ std::size_t Run(PipeRequestContext& context, Buffer buffer, std::string_view nam
 
 std::size_t Kill(PipeRequestContext& context, Buffer buffer, std::string_view name) {
   std::lock_guard lock(context.tableLock);
-  int found = -1;
-  for (int slot = 0; slot < kSubserviceSlots && found < 0; ++slot) {
-    if (context.table[slot].used() && context.table[slot].profileName == name) found = slot;
-  }
+  const int found = context.table.FindEntry(name);
   if (found < 0) return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "couldn't find profile");
 
   SubserviceEntry& entry = context.table[found];
@@ -108,11 +109,16 @@ std::size_t Kill(PipeRequestContext& context, Buffer buffer, std::string_view na
     context.table.ReleaseEntry(found);
     return encodeKillReply(buffer);
   }
+  // A kill while an earlier one is still under way, or of an agent that has
+  // ended and waits to be reaped: it is ending, which is what was asked.
+  if (entry.status == SUBSERVICE_KILLED) return encodeKillReply(buffer);
   // Through the slot's own handle, under the lock: the process cannot have
   // been reaped, so its id cannot have been given to another one.
   entry.status = SUBSERVICE_KILLED;
-  if (!entry.process->terminate(kKilledExitCode))
-    return encodeErrorReply(buffer, platform::lastError(), "couldn't terminate process");
+  if (!entry.process->terminate(kKilledExitCode)) {
+    const std::uint32_t error = platform::lastError();
+    if (!platform::hasEnded(*entry.process)) return encodeErrorReply(buffer, error, "couldn't terminate process");
+  }
   return encodeKillReply(buffer);
 }
 

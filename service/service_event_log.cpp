@@ -19,7 +19,8 @@ std::string signedDecimal(std::uint32_t code) { return std::to_string(static_cas
 
 }  // namespace
 
-void ServiceEventLog::write(std::uint16_t type, std::string_view message, std::string_view detail) {
+void ServiceEventLog::write(std::uint16_t type, std::string_view message, std::string_view detail,
+                            std::optional<std::string_view> subject) {
   auto source = eventLog_.registerSource(kEventSourceName);
   if (!source) {
     const std::string code = signedDecimal(platform::lastError());
@@ -28,7 +29,7 @@ void ServiceEventLog::write(std::uint16_t type, std::string_view message, std::s
     return;
   }
   const std::array<std::optional<std::string_view>, 6> strings{kServiceName, message, detail,
-                                                               std::nullopt, std::nullopt, std::nullopt};
+                                                               subject,      std::nullopt, std::nullopt};
   if (!source->report(type, 0, kEventId, strings)) {
     platform::writeStandardOutput("failed to log event: " + signedDecimal(platform::lastError()) + "\n");
   }
@@ -49,6 +50,11 @@ void ServiceEventLog::ReportErrorCode(std::string_view message, std::int32_t cod
 void ServiceEventLog::ReportLastError(std::string_view message) {
   const std::uint32_t code = platform::lastError();
   ReportErrorCode(message, code);
+}
+
+void ServiceEventLog::ReportLastError(std::string_view message, std::string_view subject) {
+  const std::uint32_t code = platform::lastError();
+  write(platform::kEventLogErrorType, message, std::to_string(static_cast<std::int32_t>(code)), subject);
 }
 
 std::string SystemErrorText(std::uint32_t code) {

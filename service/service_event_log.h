@@ -1,10 +1,11 @@
-// The print service's four ways of writing an event: source "VORN", event
+// The print service's ways of writing an event: source "VORN", event
 // identifier 1, category 0, six insertion strings: the service's name, the
-// message, the detail and three nulls. The source is opened for each event
+// message, the detail, the subject where one is named, and nulls. The source is opened for each event
 // and closed after it, so any thread may write at any time.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,9 +28,12 @@ class ServiceEventLog {
   }
   // The detail is the calling thread's last error, read before anything else.
   void ReportLastError(std::string_view message);
+  // The same, with `subject` (what the error befell) as the next string.
+  void ReportLastError(std::string_view message, std::string_view subject);
 
  private:
-  void write(std::uint16_t type, std::string_view message, std::string_view detail);
+  void write(std::uint16_t type, std::string_view message, std::string_view detail,
+             std::optional<std::string_view> subject = std::nullopt);
 
   platform::EventLog& eventLog_;
 };

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/profile_key_names.h"
 #include "common/service_identity.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -50,9 +51,15 @@ void ServiceStartup(PrintService& service) {
   }
   for (std::uint32_t index = 0; !service.stop.begun(); ++index) {
     std::string name;
-    if (profiles->enumSubkey(index, name) != platform::kErrorSuccess) break;
-    // One over-long name must not hide the profiles after it.
-    if (name.size() > kProfileKeyNameMax) continue;
+    std::string unicodeName;
+    if (profiles->enumSubkeyNames(index, name, unicodeName) != platform::kErrorSuccess) break;
+    // A key that no agent could be started for is named and passed over; the
+    // profiles after it still start.
+    if (const ProfileKeyFault fault = profileKeyFault(name, unicodeName); fault != ProfileKeyFault::none) {
+      service.log.ReportError("printer profile skipped: " + std::string(profileKeyFaultText(fault)),
+                              profileKeyDisplayName(name, unicodeName));
+      continue;
+    }
     std::unique_ptr<platform::RegistryKey> profile;
     if (registry.openKey(std::string(kProfilesKey) + "\\" + name, kProfileAccess, profile) != platform::kErrorSuccess)
       continue;
@@ -83,7 +90,7 @@ void StartProfileAtBoot(PrintService& service, std::string_view profileName) {
   }
   platform::setLastError(error);
   if (!added) {
-    service.log.ReportLastError("ohno addtotable failed");
+    service.log.ReportLastError("ohno addtotable failed", profileName);
   } else if (outcome.handOverFailed) {
     FatalStop(service, "QueueUserAPC failed");
   } else if (outcome.processId == 0) {

@@ -9,12 +9,10 @@ namespace vorn {
 
 class PrintService;
 
-// The longest profile key name the start-up takes (its name buffer holds
-// 255 characters with the zero); longer names are skipped.
-inline constexpr std::size_t kProfileKeyNameMax = 254;
-
 // Called once by ServiceMain between the "started" event and the running
-// status. Starts no agent once a stop has begun.
+// status. Starts no agent once a stop has begun. A profile key the service
+// cannot start an agent for (common/profile_key_names.h) is skipped with an
+// event naming it.
 void ServiceStartup(PrintService& service);
 
 // Adds the profile to the table and starts its agent; events for what fails.

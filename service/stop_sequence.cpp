@@ -53,7 +53,14 @@ void terminateAgents(PrintService& service) {
       ++status.dwCheckPoint;
       return true;
     });
-    if (!entry.process->terminate(0)) service.log.ReportLastError("could not terminate " + entry.profileName);
+    // One that ended by itself and is not reaped yet needs nothing.
+    if (!platform::hasEnded(*entry.process)) {
+      if (entry.process->terminate(0)) {
+        service.log.ReportError("printer subservice terminated after the grace period. profile=", entry.profileName);
+      } else {
+        service.log.ReportLastError("could not terminate " + entry.profileName);
+      }
+    }
     entry.process.reset();
     entry.terminationEvent.reset();
     entry.processId = 0;

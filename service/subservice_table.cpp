@@ -3,16 +3,23 @@
 #include <new>
 
 #include "common/service_errors.h"
+#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 
 namespace vorn {
 
+int SubserviceTable::FindEntry(std::string_view name) const {
+  for (int slot = 0; slot < kSubserviceSlots; ++slot) {
+    const SubserviceEntry& entry = (*this)[slot];
+    if (entry.used() && platform::equalsIgnoringCase(entry.profileName, name)) return slot;
+  }
+  return -1;
+}
+
 int SubserviceTable::AddEntry(std::string_view name) {
-  for (const SubserviceEntry& entry : slots_) {
-    if (entry.used() && entry.profileName == name) {
-      platform::setLastError(SVC_ERROR_DUPLICATE);
-      return -1;
-    }
+  if (FindEntry(name) >= 0) {
+    platform::setLastError(SVC_ERROR_DUPLICATE);
+    return -1;
   }
   int slot = 0;
   while (slot < kSubserviceSlots && (*this)[slot].used()) ++slot;
@@ -47,6 +54,8 @@ void SubserviceTable::ReleaseEntry(int slot) {
     entry.restartTimer.reset();
   }
   entry.lastRestartTick.reset();
+  entry.quietEnds = 0;
+  entry.lastEndReportTick.reset();
 }
 
 }  // namespace vorn

@@ -1,6 +1,8 @@
 // The service's record of its agents: 64 slots, one per printer profile
-// whose agent the service runs, keyed by the profile's name (compared
-// exactly). Every use happens with the table lock held (print_service.h).
+// whose agent the service runs, keyed by the profile's name, compared without
+// regard to case as the registry compares key names (Windows-1252): two
+// spellings of one name are one profile key. Every use happens with the
+// table lock held (print_service.h).
 #pragma once
 
 #include <array>
@@ -39,6 +41,10 @@ struct SubserviceEntry {
   // When the restart timer last started the agent, on the monotonic clock
   // (milliseconds); none until then.
   std::optional<std::uint64_t> lastRestartTick;
+  // Ends within the quiet period since the last event about this agent's
+  // ends, and when that event was written (monotonic milliseconds).
+  std::uint32_t quietEnds = 0;
+  std::optional<std::uint64_t> lastEndReportTick;
   // Which use of the slot this is: a restart timer routine armed for an
   // earlier use must not launch a later one.
   std::uint64_t generation = 0;
@@ -49,7 +55,7 @@ struct SubserviceEntry {
 class SubserviceTable {
  public:
   // The slot's index: 0 to 63, or -1 with the last error set:
-  // SVC_ERROR_DUPLICATE when a used slot holds `name`, SVC_ERROR_TABLE_FULL
+  // SVC_ERROR_DUPLICATE when a used slot holds `name` in any spelling, SVC_ERROR_TABLE_FULL
   // when none is free, or the system's code when the slot's restart timer
   // cannot be made. The new slot is SUBSERVICE_RUNNING without a process.
   int AddEntry(std::string_view name);
@@ -58,8 +64,12 @@ class SubserviceTable {
   // closed its process handle and termination event before.
   void ReleaseEntry(int slot);
 
+  // The used slot that holds `name` in any spelling; -1 when none does.
+  int FindEntry(std::string_view name) const;
+
   static bool isSlot(int slot) { return slot >= 0 && slot < kSubserviceSlots; }
   SubserviceEntry& operator[](int slot) { return slots_.at(static_cast<std::size_t>(slot)); }
+  const SubserviceEntry& operator[](int slot) const { return slots_.at(static_cast<std::size_t>(slot)); }
 
  private:
   std::array<SubserviceEntry, kSubserviceSlots> slots_;

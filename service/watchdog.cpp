@@ -19,13 +19,44 @@ std::string retryMessage(std::uint32_t processId, std::string_view profileName) 
          std::string(profileName) + ") - will retry every 60 sec.  Run 'spoolcmd show' to check status";
 }
 
+// What the watchdog writes about an agent's end.
+struct EndReport {
+  bool retry = false;      // the retry event: the first end, or one after a quiet period
+  std::uint32_t ends = 0;  // else, when not 0: the hourly event of a crash loop with this many ends
+  std::uint64_t minutes = 0;
+};
+
+// Counts an end that came `now`, and tells what to write about it.
+EndReport countEnd(SubserviceEntry& entry, std::uint64_t now) {
+  const bool quiet = entry.lastRestartTick && now - *entry.lastRestartTick <= kQuietPeriodMs;
+  const std::uint64_t since = entry.lastEndReportTick.value_or(now);
+  if (!quiet) {
+    entry.quietEnds = 0;
+    entry.lastEndReportTick = now;
+    return {true, 0, 0};
+  }
+  ++entry.quietEnds;
+  if (now - since < kEndLoopReportMs) return {};
+  const EndReport report{false, entry.quietEnds, (now - since) / 60000};
+  entry.quietEnds = 0;
+  entry.lastEndReportTick = now;
+  return report;
+}
+
+std::string endLoopMessage(std::uint32_t processId, std::string_view profileName, const EndReport& report) {
+  return "printer subservice " + std::to_string(static_cast<std::int32_t>(processId)) +
+         " keeps terminating (profile " + std::string(profileName) + ") - ended " + std::to_string(report.ends) +
+         " times in " + std::to_string(report.minutes) +
+         " min., each within 300 sec. of its restart; will retry every 60 sec.  Run 'spoolcmd show' to check status";
+}
+
 // The agent at `position` has ended: its slot is freed (killed, or the
 // service stops) or waits for its restart. false when the watchdog is to end.
 bool AgentEnded(PrintService& service, std::size_t position) {
   std::string profileName;
   std::uint32_t processId = 0;
   bool freed = false;
-  bool quiet = false;
+  EndReport report;
   std::uint32_t armError = platform::kErrorSuccess;
   {
     std::lock_guard lock(service.tableLock);
@@ -51,8 +82,7 @@ bool AgentEnded(PrintService& service, std::size_t position) {
           })) {
         armError = platform::lastError();
       }
-      const std::uint64_t now = service.services.clock.tickCount64();
-      quiet = entry.lastRestartTick && now - *entry.lastRestartTick <= kQuietPeriodMs;
+      report = countEnd(entry, service.services.clock.tickCount64());
     }
   }
   if (freed) {
@@ -63,7 +93,11 @@ bool AgentEnded(PrintService& service, std::size_t position) {
     platform::setLastError(armError);
     service.log.ReportLastError("setwaitabletimer failed");
   }
-  if (!quiet) service.log.ReportError(retryMessage(processId, profileName), "");
+  if (report.retry) {
+    service.log.ReportError(retryMessage(processId, profileName), "");
+  } else if (report.ends != 0) {
+    service.log.ReportError(endLoopMessage(processId, profileName, report), "");
+  }
   return true;
 }
 

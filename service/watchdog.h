@@ -24,8 +24,11 @@ class PrintService;
 // 60 seconds, relative, in 100-ns units.
 inline constexpr std::int64_t kRestartDueTime = -600000000;
 // An agent that ends within this time of its last restart is restarted
-// without a new event.
+// without a new event...
 inline constexpr std::uint64_t kQuietPeriodMs = 300000;
+// ...but one that keeps doing so is reported once an hour with how often it
+// ended, so that a crash loop never goes unseen.
+inline constexpr std::uint64_t kEndLoopReportMs = 3600000;
 
 // The processes the watchdog waits for, in the order they were added, and
 // the slot of each. Guarded by the table lock.

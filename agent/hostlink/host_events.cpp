@@ -10,18 +10,13 @@ namespace {
 constexpr std::uint32_t kPipeNotFound = 0x80080035u;
 constexpr std::uint32_t kServerProgramUnreachable = 0x80080002u;
 
-// A network failure reported by the link: facility 8, low word a Winsock code.
-bool isNetworkDetail(std::uint32_t detail) {
-  const std::uint32_t facility = (detail >> 16) & 0x1FFFu;
-  const std::uint32_t low = detail & 0xFFFFu;
-  return facility == 8 && low >= 10000 && low <= 11999;
-}
-
+// A link that could not be made: a refused or timed-out connection (a
+// Winsock code in facility 8) is written as every other failure is, with its
+// code, so that an agent that cannot attach never ends without a word.
 std::string rejectionForLinkFailure(std::int32_t detail) {
   const auto code = static_cast<std::uint32_t>(detail);
   if (code == kPipeNotFound) return "Could not find or open the \"named pipe\" used for this connection";
   if (code == kServerProgramUnreachable) return "Could not connect to the server communications program 'kvnet'";
-  if (isNetworkDetail(code)) return {};
   return ErrorCodeText(code);
 }
 

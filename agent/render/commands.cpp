@@ -134,7 +134,7 @@ int ExecuteCommand(RenderState& state, std::span<const std::uint8_t> block, std:
       break;
     case stream::kColumn:
       SyncPosition(state);
-      state.dc->moveTo(WrapAdd(WrapMul(value, ColumnWidth(state)), state.lineStartX), state.baselineY);
+      MovePosition(state, WrapAdd(WrapMul(value, ColumnWidth(state)), state.lineStartX), state.baselineY);
       break;
     case stream::kDuplex:
       setSelector(state, state.duplex, value);

@@ -1,6 +1,9 @@
 // Turns buffered text and owed line advances into positioned text output.
 #include "agent/render/line_discipline.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "agent/render/fonts.h"
 #include "agent/render/page_setup.h"
 #include "agent/render/vorn_print.h"
@@ -14,7 +17,29 @@ namespace {
 constexpr std::int32_t kTopLine = 30;
 constexpr std::int32_t kSecondTopLine = 31;
 
-void moveToLineStart(RenderState& state) { state.dc->moveTo(state.lineStartX, state.baselineY); }
+void moveToLineStart(RenderState& state) { MovePosition(state, state.lineStartX, state.baselineY); }
+
+// Whether the current position lies beyond twice the sheet's longer side:
+// no text that starts there shows on a page of either orientation, whatever
+// its font's overhang. Only asked for lines longer than a buffer.
+bool positionPastEveryPage(RenderState& state) {
+  platform::Point position;
+  if (!state.dc->getCurrentPosition(position)) return false;
+  const std::int64_t longerSide = std::max(state.dc->getDeviceCaps(platform::kPhysicalWidth),
+                                           state.dc->getDeviceCaps(platform::kPhysicalHeight));
+  return longerSide > 0 && position.x > 2 * longerSide;
+}
+
+// TextOutA of the buffered run, unless the line has run past every page.
+bool drawBuffer(RenderState& state) {
+  if (!state.linePastPage) {
+    if (!state.dc->textOut(0, 0, std::string_view(state.lineBuffer.data(), state.lineLength))) return false;
+    state.lineCharactersDrawn += state.lineLength;
+    if (state.lineCharactersDrawn > kLineBufferSize) state.linePastPage = positionPastEveryPage(state);
+  }
+  state.lineLength = 0;
+  return true;
+}
 
 void payAdvance(RenderState& state) {
   state.baselineY = WrapAdd(state.baselineY, LineHeight(state));
@@ -49,10 +74,7 @@ int FlushLine(RenderState& state, std::int32_t advance) {
     payAdvance(state);
   }
 
-  if (state.lineLength > 0) {
-    if (!state.dc->textOut(0, 0, std::string_view(state.lineBuffer.data(), state.lineLength))) return -3;
-    state.lineLength = 0;
-  }
+  if (state.lineLength > 0 && !drawBuffer(state)) return -3;
 
   if (advance == 0) {
     moveToLineStart(state);
@@ -62,6 +84,12 @@ int FlushLine(RenderState& state, std::int32_t advance) {
     state.baselineY = WrapAdd(state.baselineY, WrapMul(LineHeight(state), advance - 1));
   }
   return 0;
+}
+
+void MovePosition(RenderState& state, std::int32_t x, std::int32_t y) {
+  state.dc->moveTo(x, y);
+  state.lineCharactersDrawn = 0;
+  state.linePastPage = false;
 }
 
 int SyncPosition(RenderState& state) {

@@ -26,6 +26,8 @@ void resetDocumentState(RenderState& state) {
   state.lineStartX = 0;
   state.pendingAdvance = false;
   state.lineLength = 0;
+  state.lineCharactersDrawn = 0;
+  state.linePastPage = false;
 
   state.linePitch = 60;
   state.charPitch = 100;

@@ -75,6 +75,13 @@ struct RenderState {
   bool fontDirty = true;
   std::array<char, kLineBufferSize> lineBuffer{};
   std::size_t lineLength = 0;
+  // Characters drawn since the position was last set (a line start, a
+  // column). Once a line holds more than a buffer's worth, the device is asked
+  // where the text has got to; text that starts past what any page can show
+  // is dropped unread until the position is set again, so an endless line
+  // costs no memory in the device.
+  std::size_t lineCharactersDrawn = 0;
+  bool linePastPage = false;
 
   // Formatting parameters, changed by stream commands.
   std::int32_t linePitch = 60;     // lines per ten inches

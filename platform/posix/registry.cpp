@@ -69,6 +69,14 @@ class FileRegistryKey final : public RegistryKey {
     return kErrorSuccess;
   }
 
+  std::uint32_t enumSubkeyNames(std::uint32_t index, std::string& ansiName, std::string& unicodeName) override {
+    const auto subkeys = key_.subkeys();
+    if (index >= subkeys.size()) return kErrorNoMoreItems;
+    ansiName = subkeys[index]->name();
+    unicodeName = subkeys[index]->unicodeName();
+    return kErrorSuccess;
+  }
+
  private:
   std::shared_ptr<const RegTree> tree_;  // keeps key_ alive
   const RegKey& key_;

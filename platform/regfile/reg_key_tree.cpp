@@ -21,6 +21,21 @@ std::optional<std::string_view> canonicalHive(std::string_view name) {
   return std::nullopt;
 }
 
+// The components of a Unicode path matching the ANSI path's `parts`, or
+// none where they do not pair up.
+std::vector<std::string_view> unicodeParts(std::string_view unicodePath, std::size_t count) {
+  std::vector<std::string_view> parts;
+  if (unicodePath.empty()) return parts;
+  while (true) {
+    const std::size_t slash = unicodePath.find('\\');
+    parts.push_back(unicodePath.substr(0, slash));
+    if (slash == std::string_view::npos) break;
+    unicodePath.remove_prefix(slash + 1);
+  }
+  if (parts.size() != count) parts.clear();
+  return parts;
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string_view>> splitKeyPath(std::string_view path) {
@@ -65,19 +80,33 @@ RegKey* RegKey::findSubkey(std::string_view name) {
   return it == subkeys_.end() ? nullptr : it->second.get();
 }
 
-RegKey& RegKey::subkey(std::string_view name) {
+std::string RegKey::unicodeName() const { return unicodeName_.empty() ? utf8FromAnsi(name_) : unicodeName_; }
+
+std::string RegKey::filingName(std::string_view name, std::string_view unicodeName) {
+  if (unicodeName.empty() || name == unicodeName || utf8FromAnsi(name) == unicodeName) return std::string(name);
+  return "\\" + std::string(unicodeName);
+}
+
+RegKey* RegKey::findSubkeyNamed(std::string_view name, std::string_view unicodeName) {
+  const auto it = subkeys_.find(filingName(name, unicodeName));
+  return it == subkeys_.end() ? nullptr : it->second.get();
+}
+
+RegKey& RegKey::subkey(std::string_view name, std::string_view unicodeName) {
   if (name.empty() || name.size() > kMaxKeyNameLength || name.find('\\') != std::string_view::npos) {
     throw std::invalid_argument("invalid registry key name");
   }
-  if (RegKey* existing = findSubkey(name)) return *existing;
-  auto key = std::make_unique<RegKey>(std::string(name));
+  std::string filed = filingName(name, unicodeName);
+  const auto existing = subkeys_.find(filed);
+  if (existing != subkeys_.end()) return *existing->second;
+  auto key = std::make_unique<RegKey>(std::string(name), filed != name ? std::string(unicodeName) : std::string());
   RegKey& added = *key;
-  subkeys_.emplace(std::string(name), std::move(key));
+  subkeys_.emplace(std::move(filed), std::move(key));
   return added;
 }
 
-bool RegKey::removeSubkey(std::string_view name) {
-  const auto it = subkeys_.find(name);
+bool RegKey::removeSubkey(std::string_view name, std::string_view unicodeName) {
+  const auto it = subkeys_.find(filingName(name, unicodeName));
   if (it == subkeys_.end()) return false;
   subkeys_.erase(it);
   return true;
@@ -149,7 +178,9 @@ bool RegKey::removeValue(std::string_view name) {
 }
 
 bool RegKey::sameAs(const RegKey& other) const {
-  if (name_ != other.name_ || values_ != other.values_ || subkeys_.size() != other.subkeys_.size()) return false;
+  if (name_ != other.name_ || unicodeName_ != other.unicodeName_ || values_ != other.values_ ||
+      subkeys_.size() != other.subkeys_.size())
+    return false;
   return std::equal(subkeys_.begin(), subkeys_.end(), other.subkeys_.begin(),
                     [](const auto& a, const auto& b) { return a.second->sameAs(*b.second); });
 }
@@ -165,23 +196,27 @@ const RegKey* RegTree::findKey(std::string_view fullPath) const {
   return key;
 }
 
-RegKey& RegTree::createKey(std::string_view fullPath) {
+RegKey& RegTree::createKey(std::string_view fullPath, std::string_view unicodePath) {
   const auto parts = splitKeyPath(fullPath);
   if (!parts) throw std::invalid_argument("invalid registry key path");
+  const auto unicode = unicodeParts(unicodePath, parts->size());
   RegKey* key = root_.get();
-  for (const std::string_view part : *parts) key = &key->subkey(part);
+  for (std::size_t i = 0; i < parts->size(); ++i)
+    key = &key->subkey((*parts)[i], unicode.empty() || i == 0 ? std::string_view{} : unicode[i]);
   return *key;
 }
 
-bool RegTree::removeKey(std::string_view fullPath) {
+bool RegTree::removeKey(std::string_view fullPath, std::string_view unicodePath) {
   const auto parts = splitKeyPath(fullPath);
   if (!parts || parts->size() < 2) return false;
+  const auto unicode = unicodeParts(unicodePath, parts->size());
+  const auto unicodeAt = [&](std::size_t i) { return unicode.empty() || i == 0 ? std::string_view{} : unicode[i]; };
   RegKey* parent = root_.get();
   for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
-    parent = parent->findSubkey((*parts)[i]);
+    parent = parent->findSubkeyNamed((*parts)[i], unicodeAt(i));
     if (parent == nullptr) return false;
   }
-  return parent->removeSubkey(parts->back());
+  return parent->removeSubkey(parts->back(), unicodeAt(parts->size() - 1));
 }
 
 }  // namespace vorn::platform::regfile

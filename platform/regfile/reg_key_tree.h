@@ -1,6 +1,8 @@
 // The registry in memory: a tree of keys with typed values. Key and value
 // names compare without regard to letter case (Windows-1252) and keep the
-// case they were first stored with.
+// case they were first stored with. A key whose name (from a Unicode file)
+// has characters the ANSI code page lacks keeps that name beside its ANSI
+// form, and is a key of its own that no ANSI path reaches, as on Windows.
 #pragma once
 
 #include <cstddef>
@@ -79,20 +81,31 @@ struct RegValue {
 class RegKey {
  public:
   RegKey() = default;
-  explicit RegKey(std::string name) : name_(std::move(name)) {}
+  // `unicodeName`: the name in UTF-8 when the ANSI code page cannot hold it
+  // (`name` is then its ANSI form, with '?' for what is lost); else empty.
+  explicit RegKey(std::string name, std::string unicodeName = {})
+      : name_(std::move(name)), unicodeName_(std::move(unicodeName)) {}
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
 
+  // The name as the ANSI calls give it (RegEnumKeyExA).
   const std::string& name() const { return name_; }
+  // The key's own name in UTF-8 (RegEnumKeyExW).
+  std::string unicodeName() const;
 
   // Subkeys in the registry's order (case-insensitive), with their stored names.
   std::vector<const RegKey*> subkeys() const;
   const RegKey* findSubkey(std::string_view name) const;
   RegKey* findSubkey(std::string_view name);
-  // The subkey of that name, created when missing.
-  RegKey& subkey(std::string_view name);
+  // The subkey filed under that name and Unicode name (see subkey); null when none.
+  RegKey* findSubkeyNamed(std::string_view name, std::string_view unicodeName);
+  // The subkey of that name, created when missing. `unicodeName`, when
+  // given, is the name as a Unicode file spells it, in UTF-8: if `name` (its
+  // ANSI form) does not convert back to it, the subkey is the one of that
+  // Unicode name, unreachable by ANSI names.
+  RegKey& subkey(std::string_view name, std::string_view unicodeName = {});
   // Removes the subkey and everything below it; false when there was none.
-  bool removeSubkey(std::string_view name);
+  bool removeSubkey(std::string_view name, std::string_view unicodeName = {});
 
   // Values in the order they were first set.
   const std::vector<RegValue>& values() const { return values_; }
@@ -112,12 +125,17 @@ class RegKey {
   // Same names (exact case), values and subkeys.
   bool sameAs(const RegKey& other) const;
 
+  // Where a subkey is filed: its name, or, for a name the ANSI code page
+  // cannot hold, a backslash and its Unicode name (no ANSI name has one).
+  static std::string filingName(std::string_view name, std::string_view unicodeName);
+
  private:
   static constexpr std::size_t kValuesSearchedInTurn = 16;
 
   std::optional<std::size_t> valuePosition(std::string_view name) const;
 
   std::string name_;
+  std::string unicodeName_;
   std::map<std::string, std::unique_ptr<RegKey>, RegNameLess> subkeys_;
   std::vector<RegValue> values_;
   // Upper-cased name to position in values_, for keys of many values; out of
@@ -136,10 +154,11 @@ class RegTree {
   // backslashes; an empty component or an unknown hive makes it invalid.
   const RegKey* findKey(std::string_view fullPath) const;
   // Creates the key and its missing parents. Throws std::invalid_argument for
-  // an invalid path.
-  RegKey& createKey(std::string_view fullPath);
+  // an invalid path. `unicodePath`, when given, is the same path as a Unicode
+  // file spells it, in UTF-8 (RegKey::subkey).
+  RegKey& createKey(std::string_view fullPath, std::string_view unicodePath = {});
   // Removes the key and its subtree; false when there was none. Hives cannot be removed.
-  bool removeKey(std::string_view fullPath);
+  bool removeKey(std::string_view fullPath, std::string_view unicodePath = {});
 
   const RegKey& root() const { return *root_; }
   RegKey& root() { return *root_; }

@@ -187,6 +187,8 @@ class Parser {
     const auto parts = splitKeyPath(path);
     const bool skipped = !parts && hasOverlongComponent(path);
     if (!parts && !skipped) fail("invalid key name");
+    // A Unicode file's names keep what the ANSI code page cannot hold.
+    const std::string_view unicodePath = textIsUtf8_ ? inner : std::string_view{};
     if (skipped) {
       // Windows cannot hold such a key; the rest of the file still counts.
       warnings_.push_back(std::string(fileName_) + ':' + std::to_string(lineNumber_) +
@@ -194,12 +196,12 @@ class Parser {
       current_ = nullptr;
     } else if (deletion) {
       if (parts->size() == 1) fail("a root key cannot be deleted");
-      tree_.removeKey(path);
+      tree_.removeKey(path, unicodePath);
       current_ = nullptr;
       openPath_.clear();
       openKeys_.clear();
     } else {
-      current_ = &createKey(*parts);
+      current_ = &createKey(*parts, unicodePath);
     }
     skipping_ = skipped;
     if (layout_ != nullptr) {
@@ -236,17 +238,31 @@ class Parser {
 
   // Keys mostly follow one another under the same parent: the keys of the
   // last path opened are kept, and only what differs from it is looked up.
-  RegKey& createKey(const std::vector<std::string_view>& parts) {
+  // `unicodePath`: the path as a Unicode file spells it (RegTree::createKey).
+  RegKey& createKey(const std::vector<std::string_view>& parts, std::string_view unicodePath) {
+    std::vector<std::string_view> unicodeParts;
+    if (!unicodePath.empty()) {
+      for (std::size_t start = 0;;) {
+        const std::size_t slash = unicodePath.find('\\', start);
+        unicodeParts.push_back(unicodePath.substr(start, slash - start));
+        if (slash == std::string_view::npos) break;
+        start = slash + 1;
+      }
+    }
+    if (unicodeParts.size() != parts.size()) unicodeParts.assign(parts.size(), std::string_view{});
+    unicodeParts.front() = {};  // a hive's name is always its canonical one
+    std::vector<std::string> filed(parts.size());
     std::size_t common = 0;
-    while (common < parts.size() && common < openPath_.size() && regNamesEqual(parts[common], openPath_[common])) {
-      ++common;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      filed[i] = RegKey::filingName(parts[i], unicodeParts[i]);
+      if (common == i && i < openPath_.size() && regNamesEqual(filed[i], openPath_[i])) ++common;
     }
     openPath_.resize(common);
     openKeys_.resize(common);
     RegKey* key = common == 0 ? &tree_.root() : openKeys_.back();
     for (std::size_t i = common; i < parts.size(); ++i) {
-      key = &key->subkey(parts[i]);
-      openPath_.emplace_back(parts[i]);
+      key = &key->subkey(parts[i], unicodeParts[i]);
+      openPath_.push_back(std::move(filed[i]));
       openKeys_.push_back(key);
     }
     return *key;

@@ -47,12 +47,14 @@ class Writer {
     out_ = version5_ ? kVersion5Header : kRegedit4Header;
     out_ += lineEnd_;
     out_ += lineEnd_;
-    for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, hive->name());
+    for (const RegKey* hive : tree.root().subkeys()) writeKey(*hive, nameOf(*hive));
     return std::move(out_);
   }
 
+  // `path`: 8-bit, as the ANSI calls name the key.
   std::string header(std::string_view path) {
-    writeHeader(path);
+    checkWritableName(path);
+    writeHeader(version5_ ? utf8FromAnsi(path) : std::string(path));
     return std::move(out_);
   }
 
@@ -62,6 +64,11 @@ class Writer {
   }
 
  private:
+  // A key's name as the file spells it: UTF-8, holding what the ANSI code
+  // page lacks, in a Unicode file; the ANSI name in a REGEDIT4 one.
+  std::string nameOf(const RegKey& key) const { return version5_ ? key.unicodeName() : key.name(); }
+
+  // `path`: the key's path as the file spells it.
   void writeKey(const RegKey& key, const std::string& path) {
     checkWritableName(key.name());
     const auto subkeys = key.subkeys();
@@ -71,18 +78,16 @@ class Writer {
       for (const RegValue& value : key.values()) writeValue(value);
       out_ += lineEnd_;
     }
-    for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + child->name());
+    for (const RegKey* child : subkeys) writeKey(*child, path + '\\' + nameOf(*child));
   }
 
+  // `path`: as the file spells it.
   void writeHeader(std::string_view path) {
-    checkWritableName(path);
     out_ += '[';
-    appendText(path);
+    out_ += path;
     out_ += ']';
     out_ += lineEnd_;
   }
-
-  void appendText(std::string_view ansi) { out_ += version5_ ? utf8FromAnsi(ansi) : std::string(ansi); }
 
   void writeValue(const RegValue& value) {
     checkWritableName(value.name);

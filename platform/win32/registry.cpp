@@ -14,6 +14,20 @@ namespace {
 // Longest key name RegEnumKeyExA returns, with its terminator.
 constexpr DWORD kMaxKeyNameLength = 256;
 
+// WideCharToMultiByte(CP_UTF8); a lone surrogate becomes U+FFFD.
+std::uint32_t utf8FromWide(std::wstring_view wide, std::string& utf8) {
+  utf8.clear();
+  if (wide.empty()) return kErrorSuccess;
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  if (size <= 0) return static_cast<std::uint32_t>(::GetLastError());
+  utf8.resize(static_cast<std::size_t>(size));
+  if (::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
+                            nullptr) != size)
+    return static_cast<std::uint32_t>(::GetLastError());
+  return kErrorSuccess;
+}
+
 class Win32RegistryKey final : public RegistryKey {
  public:
   explicit Win32RegistryKey(HKEY key) : key_(key) {}
@@ -42,6 +56,15 @@ class Win32RegistryKey final : public RegistryKey {
     const LSTATUS status = ::RegEnumKeyExA(key_, index, text.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_SUCCESS) name.assign(text.data(), length);
     return static_cast<std::uint32_t>(status);
+  }
+
+  std::uint32_t enumSubkeyNames(std::uint32_t index, std::string& ansiName, std::string& unicodeName) override {
+    if (const std::uint32_t status = enumSubkey(index, ansiName); status != ERROR_SUCCESS) return status;
+    std::array<wchar_t, kMaxKeyNameLength> wide{};
+    DWORD length = kMaxKeyNameLength;
+    const LSTATUS status = ::RegEnumKeyExW(key_, index, wide.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return static_cast<std::uint32_t>(status);
+    return utf8FromWide(std::wstring_view(wide.data(), length), unicodeName);
   }
 
  private:

@@ -82,6 +82,13 @@ class FakeRegistryKey : public platform::RegistryKey {
     return platform::kErrorNoMoreItems;
   }
 
+  // Its keys' names are all ANSI texts.
+  std::uint32_t enumSubkeyNames(std::uint32_t index, std::string& ansiName, std::string& unicodeName) override {
+    const std::uint32_t result = enumSubkey(index, ansiName);
+    if (result == platform::kErrorSuccess) unicodeName = platform::utf8FromAnsi(ansiName);
+    return result;
+  }
+
  private:
   std::shared_ptr<FakeRegistryState> state_;
   std::string path_;

@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <regex>
 
 #include "tests/e2e/agent/agent_scenario.h"
@@ -110,6 +111,54 @@ TEST(AgentPrinting, AFullDiskAtTheDocumentsEndIsReportedAndLeavesNoFile) {
   const auto files = scenario.filesIn("VornPDF");
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].filename(), "filler") << "nothing half-written stays";
+}
+
+// The peak resident set of a running process in KiB (VmHWM): of its own
+// program only, unlike the rusage of a spawned child, which starts from the
+// spawning process's.
+long peakResidentKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+  return -1;
+}
+
+// A line without an end is drawn as far as a page can show it; the rest
+// passes through the agent without being kept.
+TEST(AgentPrinting, AnEndlessLineCostsNoMemory) {
+  AgentScenario scenario;
+  scenario.writeRegistry("laser1", pipeProfile(31, "VornPDF"), "VornPDF");
+  const auto printLine = [&](std::size_t length, const std::string& name) {
+    const auto report = scenario.writeFile("reports/" + name + ".vps", "\rSTART ");
+    {
+      std::ofstream out(report, std::ios::binary | std::ios::app);
+      const std::string chunk(1 << 20, 'x');
+      for (std::size_t left = length; left > 0; left -= std::min(left, chunk.size()))
+        out.write(chunk.data(), static_cast<std::streamsize>(std::min(left, chunk.size())));
+      out << "\r\nEND\r\n\f";
+    }
+    auto& host = scenario.startHost({"--pipe", "31", report.string(), "--hold"});
+    auto& agent = scenario.startAgent("laser1");
+    EXPECT_TRUE(scenario.waitForHostOutput("sent report=" + name, 60s)) << host.standardOutput();
+    const long peak = peakResidentKb(agent.pid());
+    agent.signal(SIGTERM);
+    EXPECT_TRUE(agent.wait(10s));
+    EXPECT_EQ(agent.exitCode(), 0);
+    EXPECT_TRUE(host.wait(10s));
+    EXPECT_TRUE(allAcknowledged(host)) << host.standardOutput();
+    return peak;
+  };
+  const long shortLine = printLine(20000, "short");
+  const long endlessLine = printLine(30000000, "endless");
+  EXPECT_GT(shortLine, 0);
+  EXPECT_LT(endlessLine, shortLine + 10240) << "peak KiB: " << shortLine << " for 20 KB, " << endlessLine
+                                            << " for 30 MB";
+  const auto pdfs = scenario.filesIn("VornPDF");
+  ASSERT_EQ(pdfs.size(), 2u);
+  EXPECT_EQ(pdfPages(pdfs[1]), 1);
+  const std::string text = pdfText(pdfs[1]);
+  EXPECT_TRUE(text.starts_with("START xxxxxxxxxx")) << text.substr(0, 80);
+  EXPECT_NE(text.find("\nEND"), std::string::npos);
 }
 
 TEST(AgentPrinting, MultiMessageReportOnTheBuiltInPdfPrinter) {

@@ -78,7 +78,7 @@ std::size_t entries(const std::string& folder) {
 
 TEST(PipeClientsE2e, AbruptIdleAndOversizedClientsLeaveThePipeServing) {
   ServiceScenario scenario;
-  startWithStubAgents(scenario, {});
+  startWithStubAgents(scenario, std::vector<test::ProfileSpec>{});
   const std::string empty = showListing(0, "");
   const std::string proc = "/proc/" + std::to_string(scenario.status()->pid);
   std::this_thread::sleep_for(300ms);  // the start-up's own thread has ended

@@ -76,9 +76,18 @@ TEST(PipeE2e, ShowRunAndKillWithTheirExactOutput) {
 TEST(PipeE2e, SixtyFourSlotsAndClientsAtOnce) {
   ServiceScenario scenario(1000);  // start-up pauses and the grace period of milliseconds
   std::vector<test::ProfileSpec> profiles{{"Extra", "no"}};
-  for (int i = 0; i < 64; ++i) profiles.push_back({name(i), "yes"});
+  for (int i = 0; i < 65; ++i) profiles.push_back({name(i), "yes"});
   startWithStubAgents(scenario, profiles);
   ASSERT_TRUE(eventually([&] { return scenario.agentPids().size() == 64; }));
+  // The 65th active profile is left out, and the event says which.
+  int leftOut = 0;
+  for (const auto& event : test::readEvents(scenario.root())) {
+    if (event.strings[1] != "ohno addtotable failed") continue;
+    ++leftOut;
+    EXPECT_EQ(event.strings[2], "536870916");
+    EXPECT_EQ(event.strings[3], "P64");
+  }
+  EXPECT_EQ(leftOut, 1);
 
   const std::string listing = scenario.spoolcmd({"show"}).standardOutput;
   ASSERT_EQ(std::count(listing.begin(), listing.end(), '\n'), 1 + 1 + 64 + 3) << listing;

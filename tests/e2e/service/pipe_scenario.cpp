@@ -7,16 +7,29 @@
 
 namespace vorn::e2e {
 
-void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles) {
+namespace {
+
+void registerAndStart(ServiceScenario& scenario) {
   const auto folder = scenario.root() / "programs";
   std::filesystem::create_directories(folder);
   for (const char* program : {"VornPrintService", "spoolcmd"})
     std::filesystem::copy_file(test::programPath(program), folder / program);
   std::filesystem::copy_file(VORN_STUB_AGENT, folder / "spoolagent");
-  scenario.writeProfiles(profiles);
   ASSERT_EQ(scenario.spoolcmd({"create"}, folder).standardOutput, "  ok\n");
   ASSERT_EQ(scenario.spoolcmd({"start"}).standardOutput, "  ok\n");
   ASSERT_TRUE(scenario.waitForState(4));
+}
+
+}  // namespace
+
+void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles) {
+  scenario.writeProfiles(profiles);
+  registerAndStart(scenario);
+}
+
+void startWithStubAgents(ServiceScenario& scenario, const std::string& registryFile) {
+  test::writeRegistry(scenario.root(), registryFile);
+  registerAndStart(scenario);
 }
 
 std::string showListing(int count, const std::string& lines) {

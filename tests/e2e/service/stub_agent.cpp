@@ -1,8 +1,10 @@
 // Stands in for spoolagent where the service's tests need many agents and no
 // printing: it runs until its termination event (TerminateMutex) fires or it
 // is killed. The agent of a profile whose name begins with "Exit" ends at
-// once, as an agent that cannot start does.
+// once, as an agent that cannot start does; one whose name begins with
+// "Stubborn" ignores its termination event.
 #include <poll.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,6 +13,8 @@
 int main(int argc, char** argv) {
   const std::string_view profile = argc > 1 ? argv[1] : "";
   if (profile.starts_with("/profile=\"Exit")) return 1;
+  if (profile.starts_with("/profile=\"Stubborn"))
+    for (;;) ::pause();
   const char* event = std::getenv("TerminateMutex");
   pollfd watched{event != nullptr ? std::atoi(event) : -1, POLLIN, 0};
   for (;;) {

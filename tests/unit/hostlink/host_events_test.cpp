@@ -32,16 +32,17 @@ INSTANTIATE_TEST_SUITE_P(
         RejectionCase{255, 0, "Error occurred in online and was logged in its error log"},
         RejectionCase{-1, 0x80080035u, "Could not find or open the \"named pipe\" used for this connection"},
         RejectionCase{-1, 0x80080002u, "Could not connect to the server communications program 'kvnet'"},
-        RejectionCase{-1, 0x8008274Du, ""},               // 10061, refused
-        RejectionCase{-1, 0x80082710u, ""},               // 10000: lower end of the network range
-        RejectionCase{-1, 0x80082EDFu, ""},               // 11999: upper end
-        RejectionCase{-1, 0x00082AF9u, ""},               // facility 8 without the failure bit still counts
+        RejectionCase{-1, 0x8008274Du,  // 10061, refused
+                      "Unknown TCP/IP communications error (HResult=8008274d, Unknown or new error, "
+                      "Facility=FACILITY_WINDOWS)"},
         RejectionCase{3, 0, "Unknown error code 3"},
         RejectionCase{-7, 0, "Unknown error code -7"},
         RejectionCase{0x7FFFFFFF, 0, "Unknown error code 2147483647"}));
 
 TEST(AttachRejection, OtherDetailsTakeTheErrorCodeText) {
   for (const std::uint32_t detail : {0x80004005u, 0x8008270Fu /* 9999 */, 0x80082EE0u /* 12000 */,
+                                     0x8008274Cu /* 10060, timed out */, 0x80082710u /* 10000 */,
+                                     0x00082AF9u /* facility 8 without the failure bit */,
                                      0x8007274Du /* facility 7 */, 0u}) {
     EXPECT_EQ(AttachRejectionText(-1, static_cast<std::int32_t>(detail)), ErrorCodeText(detail)) << std::hex << detail;
   }
@@ -99,7 +100,6 @@ TEST_F(HostEventLogTest, RejectionWritesItsText) {
 
 TEST_F(HostEventLogTest, RejectionWithoutTextWritesNothing) {
   LogAttachRejection(log_, "laser1", 147, 0);
-  LogAttachRejection(log_, "laser1", -1, static_cast<std::int32_t>(0x8008274Du));
   EXPECT_TRUE(recorder_.events.empty());
 }
 

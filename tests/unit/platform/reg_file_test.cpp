@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -248,6 +249,31 @@ TEST(RegFile, DeletionsApplyInFileOrder) {
   ASSERT_NE(b, nullptr);
   ASSERT_EQ(b->values().size(), 1u);
   EXPECT_EQ(b->values()[0].name, "keep");
+}
+
+// Two Chinese names both read "???" through the ANSI code page: each stays a
+// key of its own, none is reached by "???" (which is a key of its own too),
+// and the writer gives the names back.
+TEST(RegFile, NamesTheCodePageCannotHoldStayKeysOfTheirOwn) {
+  const std::string p = "HKEY_LOCAL_MACHINE\\P\\";
+  const std::string printer = "\xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA";
+  const std::string copier = "\xE5\xA4\x8D\xE5\x8D\xB0\xE6\x9C\xBA";
+  const std::string scanner = "\xE6\x89\xAB\xE6\x8F\x8F\xE4\xBB\xAA";
+  const RegTree tree = parseOk(std::string(kV5) + "[" + p + printer + "]\r\n\"n\"=\"1\"\r\n[" + p + copier +
+                               "]\r\n\"n\"=\"2\"\r\n[" + p + "???]\r\n\"n\"=\"3\"\r\n[-" + p + copier + "]\r\n[" + p +
+                               scanner + "\\Deep]\r\n");
+  std::map<std::string, std::string> names;  // Unicode name -> ANSI name
+  for (const RegKey* key : tree.findKey("HKEY_LOCAL_MACHINE\\P")->subkeys()) names[key->unicodeName()] = key->name();
+  EXPECT_EQ(names, (std::map<std::string, std::string>{{"???", "???"}, {printer, "???"}, {scanner, "???"}}));
+  const RegValue* reached = valueIn(tree, p + "???", "n");
+  ASSERT_NE(reached, nullptr);
+  EXPECT_EQ(reached->data, bytesOf(std::string_view("3", 2)));
+  EXPECT_EQ(tree.findKey(p + "???\\Deep"), nullptr);
+
+  const std::string written = writeRegFile(tree);
+  EXPECT_NE(written.find("[" + p + printer + "]"), std::string::npos);
+  EXPECT_NE(written.find("[" + p + scanner + "\\Deep]"), std::string::npos);
+  EXPECT_TRUE(parseOk(written).sameAs(tree));
 }
 
 TEST(RegFile, CommentsAndBlankLinesAreIgnored) {

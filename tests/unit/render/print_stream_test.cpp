@@ -75,6 +75,26 @@ TEST_F(PrintStreamTest, AFullBufferIsDrawnAndTheLineContinues) {
   EXPECT_EQ(placedTexts(), (Texts{std::string(1000, 'x') + "@0,100", "x@10000,100"}));
 }
 
+// An endless line costs the device nothing once it has run past every page:
+// only a line start or a column sets the position again and draws again.
+TEST_F(PrintStreamTest, TextPastEveryPageIsDroppedUntilThePositionIsSetAgain) {
+  log().caps[platform::kPhysicalWidth] = 4960;
+  log().caps[platform::kPhysicalHeight] = 7016;  // nothing shows past 2 x 7016 = 14032
+  ASSERT_EQ(start(), 0);
+  const std::string endless(100000, 'x');
+  const std::string run(1000, 'x');
+  ASSERT_EQ(print(endless + "\rCR" + endless + std::string("\x02J2\0", 4) + "COL" + endless + "\nLF\n"), 0);
+  EXPECT_EQ(placedTexts(), (Texts{run + "@0,100", run + "@10000,100", "CR" + run.substr(2) + "@0,100",
+                                  run + "@10000,100", "COL" + run.substr(3) + "@120,100", run + "@10120,100",
+                                  "LF@0,200"}));
+  // A device that does not tell its size draws all of it, as before.
+  log().caps.erase(platform::kPhysicalWidth);
+  log().caps.erase(platform::kPhysicalHeight);
+  const auto drawn = log().count(Call::TextOut);
+  ASSERT_EQ(print(std::string(5000, 'y') + "\n"), 0);
+  EXPECT_EQ(log().count(Call::TextOut), drawn + 5);
+}
+
 TEST_F(PrintStreamTest, SoThatDoesNotFitDrawsTheBufferFirst) {
   ASSERT_EQ(start(), 0);
   ASSERT_EQ(print(std::string(999, 'x') + "\x0e\x05" "y\n"), 0);

@@ -10,12 +10,18 @@
 namespace vorn {
 namespace {
 
-TEST(SubserviceTable, ExactNamesLowestFreeSlotAndANewUseOfAFreedSlot) {
+TEST(SubserviceTable, NamesInAnySpellingLowestFreeSlotAndANewUseOfAFreedSlot) {
   SubserviceTable table;
   EXPECT_EQ(table.AddEntry("Laser"), 0);
-  EXPECT_EQ(table.AddEntry("laser"), 1);  // names differ in case: not a duplicate
-  EXPECT_EQ(table.AddEntry("Laser"), -1);
-  EXPECT_EQ(platform::lastError(), SVC_ERROR_DUPLICATE);
+  EXPECT_EQ(table.AddEntry("B\xDCro"), 1);
+  // One registry key, whatever the spelling (Windows-1252 letters too).
+  for (const char* spelling : {"Laser", "LASER", "laser", "b\xFCRO"}) {
+    EXPECT_EQ(table.AddEntry(spelling), -1) << spelling;
+    EXPECT_EQ(platform::lastError(), SVC_ERROR_DUPLICATE);
+  }
+  EXPECT_EQ(table.FindEntry("lAsEr"), 0);
+  EXPECT_EQ(table.FindEntry("Lasers"), -1);
+  EXPECT_EQ(table[0].profileName, "Laser");  // as stored
   EXPECT_EQ(table[1].status, SUBSERVICE_RUNNING);
   EXPECT_EQ(table[1].processId, 0u);
   EXPECT_TRUE(table[1].restartTimer);
