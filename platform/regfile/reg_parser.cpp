@@ -206,8 +206,9 @@ class Parser {
     skipping_ = skipped;
     if (layout_ != nullptr) {
       if (layout_->sections.empty()) layout_->preambleEnd = lineBegin_;
+      const std::size_t depth = skipped ? 0 : reachableDepth(*parts, unicodePath);
       std::string canonical = skipped ? std::move(path) : joinPath(*parts);
-      layout_->sections.push_back({lineBegin_, lineEnd_, std::move(canonical), deletion, skipped, {}});
+      layout_->sections.push_back({lineBegin_, lineEnd_, std::move(canonical), depth, deletion, skipped, {}});
     }
   }
 
@@ -225,6 +226,19 @@ class Parser {
       path.remove_prefix(slash + 1);
     }
     return overlong;
+  }
+
+  // How many leading components of the path the ANSI names reach: all but
+  // from the first one the code page cannot hold.
+  static std::size_t reachableDepth(const std::vector<std::string_view>& parts, std::string_view unicodePath) {
+    std::size_t depth = 0;
+    for (; depth < parts.size(); ++depth) {
+      const std::size_t slash = unicodePath.find('\\');
+      const std::string_view unicodePart = unicodePath.substr(0, slash);
+      if (depth > 0 && !unicodePath.empty() && RegKey::filingName(parts[depth], unicodePart) != parts[depth]) break;
+      unicodePath = slash == std::string_view::npos ? std::string_view{} : unicodePath.substr(slash + 1);
+    }
+    return depth;
   }
 
   static std::string joinPath(const std::vector<std::string_view>& parts) {

@@ -42,6 +42,9 @@ struct RegFileLayout {
     std::size_t begin = 0;
     std::size_t headerEnd = 0;
     std::string path;      // the key's full path, 8-bit, the hive in its canonical spelling
+    // How many of the path's components ANSI names reach: fewer than all
+    // when one has characters the code page lacks (RegKey::filingName).
+    std::size_t reachableDepth = 0;
     bool deletion = false;  // [-path]
     bool skipped = false;   // a name Windows cannot hold: not in the tree
     std::vector<Item> items;
