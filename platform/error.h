@@ -50,6 +50,7 @@ inline constexpr std::uint32_t kErrorPipeConnected = 535;
 inline constexpr std::uint32_t kErrorBadDb = 1009;
 inline constexpr std::uint32_t kErrorBadKey = 1010;
 inline constexpr std::uint32_t kErrorCantRead = 1012;
+inline constexpr std::uint32_t kErrorKeyDeleted = 1018;
 inline constexpr std::uint32_t kErrorInvalidPrinterName = 1801;
 inline constexpr std::uint32_t kErrorPrintCancelled = 63;
 inline constexpr std::uint32_t kErrorBadEnvironment = 10;

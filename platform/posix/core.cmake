@@ -4,6 +4,7 @@ target_sources(vorn_platform PRIVATE
   posix/error.cpp
   posix/root.cpp
   posix/registry.cpp
+  posix/registry_file.cpp
   posix/event_log.cpp
   posix/file.cpp
   posix/host_path.cpp

@@ -67,6 +67,7 @@ constexpr std::array kWin32Texts = std::to_array<CodeText>({
     {1009, "The configuration registry database is corrupt.\r\n"},
     {1010, "The configuration registry key is invalid.\r\n"},
     {1012, "The configuration registry key could not be read.\r\n"},
+    {1018, "Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
     {1053, "The service did not respond to the start or control request in a timely fashion.\r\n"},
     {1056, "An instance of the service is already running.\r\n"},
     {1060, "The specified service does not exist as an installed service.\r\n"},

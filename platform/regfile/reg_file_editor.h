@@ -41,6 +41,7 @@ class RegFileEditor {
 
   // The registry the file now holds.
   const RegTree& tree() const { return tree_; }
+  RegTree takeTree() && { return std::move(tree_); }
 
   // Creates the key (and its missing parents); false when it existed.
   bool createKey(std::string_view path);

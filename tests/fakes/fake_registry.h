@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <iterator>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -89,6 +90,42 @@ class FakeRegistryKey : public platform::RegistryKey {
     return result;
   }
 
+  std::uint32_t enumValue(std::uint32_t index, std::string& name, std::uint32_t& type,
+                          std::vector<std::uint8_t>& data) override {
+    const auto& values = state_->keys[path_];
+    if (index >= values.size()) return platform::kErrorNoMoreItems;
+    const auto it = std::next(values.begin(), index);
+    name = it->first;
+    type = it->second.type;
+    data = it->second.data;
+    return platform::kErrorSuccess;
+  }
+
+  // Writes take effect at once, as on Windows.
+  std::uint32_t setValue(std::string_view name, std::uint32_t type, std::span<const std::uint8_t> data) override {
+    auto& values = state_->keys[path_];
+    const auto it = values.find(std::string(name));
+    const std::string stored = it == values.end() ? std::string(name) : it->first;
+    values[stored] = {type, std::vector<std::uint8_t>(data.begin(), data.end())};
+    return platform::kErrorSuccess;
+  }
+
+  std::uint32_t deleteValue(std::string_view name) override {
+    return state_->keys[path_].erase(std::string(name)) == 0 ? platform::kErrorFileNotFound : platform::kErrorSuccess;
+  }
+
+  std::uint32_t deleteTree(std::string_view subkey) override {
+    const std::string top = path_ + "\\" + std::string(subkey);
+    const std::size_t removed = std::erase_if(state_->keys, [&top](const auto& entry) {
+      const std::string& path = entry.first;
+      return path.size() >= top.size() && equalsIgnoringCase(path.substr(0, top.size()), top) &&
+             (path.size() == top.size() || path[top.size()] == '\\');
+    });
+    return removed == 0 ? platform::kErrorFileNotFound : platform::kErrorSuccess;
+  }
+
+  std::uint32_t flush() override { return platform::kErrorSuccess; }
+
  private:
   std::shared_ptr<FakeRegistryState> state_;
   std::string path_;
@@ -106,6 +143,20 @@ class FakeRegistry : public platform::Registry {
     if (state_->keys.find(std::string(path)) == state_->keys.end()) {
       return platform::kErrorFileNotFound;
     }
+    key = std::make_unique<FakeRegistryKey>(state_, std::string(path));
+    return platform::kErrorSuccess;
+  }
+
+  std::uint32_t createKey(std::string_view path, std::uint32_t access, std::unique_ptr<platform::RegistryKey>& key,
+                          std::uint32_t& disposition) override {
+    state_->openedPaths.emplace_back(path);
+    state_->openedAccess.push_back(access);
+    if (state_->openFailure != platform::kErrorSuccess) return state_->openFailure;
+    disposition = state_->keys.contains(std::string(path)) ? platform::kRegOpenedExistingKey
+                                                           : platform::kRegCreatedNewKey;
+    for (std::size_t slash = path.find('\\'); slash != std::string_view::npos; slash = path.find('\\', slash + 1))
+      state_->keys[std::string(path.substr(0, slash))];  // its parents
+    state_->keys[std::string(path)];
     key = std::make_unique<FakeRegistryKey>(state_, std::string(path));
     return platform::kErrorSuccess;
   }

@@ -1,7 +1,6 @@
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -41,13 +40,6 @@ TempRoot::~TempRoot() {
   }
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
-}
-
-void writeRegistry(const std::filesystem::path& root, std::string_view text) {
-  std::ofstream file(root / "registry.reg", std::ios::binary | std::ios::trunc);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  file.close();
-  if (!file) throw std::runtime_error("cannot write " + (root / "registry.reg").string());
 }
 
 std::filesystem::path programPath(std::string_view name) {

@@ -61,7 +61,8 @@ std::vector<LoggedEvent> readEvents(const std::filesystem::path& root);
 // Parses one event line; throws std::runtime_error when it is malformed.
 LoggedEvent parseEventLine(std::string_view line);
 
-// Writes `text` (the bytes of a .reg file) as <root>/registry.reg.
+// Writes `text` (the bytes of a .reg file) as <root>/registry.reg, as every
+// writer of the registry does: under the writers' lock, replacing it whole.
 void writeRegistry(const std::filesystem::path& root, std::string_view text);
 
 // A program file of this build: $VORN_BIN_DIR/<name> (set by CTest).

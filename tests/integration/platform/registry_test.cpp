@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 namespace vorn::platform {
@@ -266,6 +268,85 @@ TEST(RegistryFile, WrittenTreeIsServedAsWritten) {
   ASSERT_EQ(key->queryValue("port", type, buffer, size), kErrorSuccess);
   EXPECT_EQ(size, 6u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data())), "1234x");
+}
+
+
+// ---- Writes: the registry file changed in place, under the writers' lock ----
+
+std::string fileText(const std::filesystem::path& root) {
+  std::ifstream file(root / "registry.reg", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::string utf16(std::string_view ascii) {
+  std::string out = "\xFF\xFE";
+  for (const char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+constexpr std::uint32_t kWriteAccess = kKeyAllAccess | kKeyWow64_64Key;
+
+TEST(RegistryWrites, AKeyCreatedAndChangedKeepsTheFileAndItsOtherKeys) {
+  test::TempRoot root;
+  const std::string other =
+      "; written by hand\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\Laser1]\r\n"
+      "\"Machine\"=\"host1\"\r\n\r\n";
+  test::writeRegistry(root.path(), utf16("Windows Registry Editor Version 5.00\r\n\r\n" + other));
+
+  std::unique_ptr<RegistryKey> key;
+  std::uint32_t disposition = 0;
+  ASSERT_EQ(systemRegistry().createKey(std::string(kProfiles) + "\\New", kWriteAccess, key, disposition),
+            kErrorSuccess);
+  EXPECT_EQ(disposition, kRegCreatedNewKey);
+  const std::vector<std::uint8_t> dword{7, 0, 0, 0};
+  const std::string machine("host2", 6);
+  EXPECT_EQ(key->setValue("MainTray", kRegDword, dword), kErrorSuccess);
+  EXPECT_EQ(key->setValue("Machine", kRegSz, std::span(reinterpret_cast<const std::uint8_t*>(machine.data()), 6)),
+            kErrorSuccess);
+  EXPECT_EQ(machineOf("New"), "(no value)");  // kept with the key until it is flushed
+  EXPECT_EQ(key->deleteValue("Absent"), kErrorFileNotFound);
+  ASSERT_EQ(key->flush(), kErrorSuccess);
+  EXPECT_EQ(machineOf("New"), "host2");
+
+  const std::string text = fileText(root.path());
+  EXPECT_TRUE(text.starts_with(utf16("Windows Registry Editor Version 5.00\r\n\r\n" + other).substr(0, 60)));
+  EXPECT_NE(text.find(utf16(other).substr(2)), std::string::npos) << "the other key changed";
+  EXPECT_NE(text.find(utf16("\"MainTray\"=dword:00000007\r\n").substr(2)), std::string::npos);
+
+  std::unique_ptr<RegistryKey> again;
+  ASSERT_EQ(systemRegistry().createKey(std::string(kProfiles) + "\\NEW", kWriteAccess, again, disposition),
+            kErrorSuccess);
+  EXPECT_EQ(disposition, kRegOpenedExistingKey);
+}
+
+TEST(RegistryWrites, RefusalsLeaveTheFileAsItWas) {
+  test::TempRoot root;
+  test::writeRegistry(root.path(), kRegistry);
+  std::unique_ptr<RegistryKey> readOnly;
+  ASSERT_EQ(systemRegistry().openKey(std::string(kProfiles) + "\\Laser1", kProfileAccess, readOnly), kErrorSuccess);
+  EXPECT_EQ(readOnly->deleteValue("Machine"), kErrorAccessDenied);
+
+  // A key another writer removed before this one's changes reached the file.
+  std::unique_ptr<RegistryKey> writer;
+  ASSERT_EQ(systemRegistry().openKey(std::string(kProfiles) + "\\Laser1", kWriteAccess, writer), kErrorSuccess);
+  EXPECT_EQ(writer->deleteValue("Machine"), kErrorSuccess);
+  std::unique_ptr<RegistryKey> profiles;
+  ASSERT_EQ(systemRegistry().openKey(kProfiles, kWriteAccess, profiles), kErrorSuccess);
+  EXPECT_EQ(profiles->deleteTree("LASER1"), kErrorSuccess);
+  EXPECT_EQ(profiles->deleteTree("LASER1"), kErrorFileNotFound);
+  ASSERT_EQ(profiles->flush(), kErrorSuccess);
+  EXPECT_EQ(writer->flush(), kErrorKeyDeleted);
+  EXPECT_EQ(machineOf("Laser1"), "(no key)");
+
+  // A malformed file is never written over.
+  const std::string malformed = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\S]\r\n\"a\"=\"unterminated\r\n";
+  test::writeRegistry(root.path(), malformed);
+  std::unique_ptr<RegistryKey> key;
+  std::uint32_t disposition = 0;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(systemRegistry().createKey("SOFTWARE\\X", kWriteAccess, key, disposition), kErrorBadDb);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(fileText(root.path()), malformed);
 }
 
 }  // namespace
