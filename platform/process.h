@@ -1,6 +1,6 @@
 // The running process: its command line, environment and program file, COM
 // on its thread, its console output, its end.
-// Stands for: GetCommandLineA, GetEnvironmentStrings, GetModuleFileNameA,
+// Stands for: GetCommandLineA, GetCommandLineW, GetEnvironmentStrings, GetModuleFileNameA,
 // GetCurrentProcessId, CoInitializeEx/CoUninitialize, AfxMessageBox (for a
 // fatal error), WriteFile to the standard output, ExitProcess.
 #pragma once
@@ -53,6 +53,16 @@ void showErrorMessage(std::string_view caption, std::string_view message);
 // Writes 8-bit ANSI text to the standard output (POSIX: converted to UTF-8)
 // and flushes it, so that lines of a console program come out in order.
 void writeStandardOutput(std::string_view text);
+// The same on the standard error.
+void writeStandardError(std::string_view text);
+
+// For each argument after the program's name (as commandArguments gives
+// them), whether it came through the conversion to the ANSI code page whole:
+// false where a character the code page lacks became '?'. Windows: each
+// argument of CommandLineToArgvW(GetCommandLineW()) converted back with
+// WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS) without the default
+// character; POSIX: the UTF-8 arguments.
+std::vector<bool> argumentsInAnsiCodePage(int argc, const char* const* argv);
 
 // ExitProcess: ends the process at once with `code`, running no destructors.
 // POSIX truncates the status to 8 bits (65535 ends as 255).

@@ -7,6 +7,7 @@ target_sources(vorn_platform PRIVATE
   posix/registry_file.cpp
   posix/event_log.cpp
   posix/file.cpp
+  posix/folder_probe.cpp
   posix/host_path.cpp
   posix/clock.cpp
   posix/event_loop.cpp

@@ -70,6 +70,21 @@ void writeStandardOutput(std::string_view text) {
   std::fflush(stdout);
 }
 
+void writeStandardError(std::string_view text) {
+  const std::string utf8 = utf8FromAnsi(text);
+  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::vector<bool> argumentsInAnsiCodePage(int argc, const char* const* argv) {
+  std::vector<bool> whole;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument(argv[i]);
+    whole.push_back(isValidUtf8(argument) && utf8FromAnsi(ansiFromUtf8(argument)) == argument);
+  }
+  return whole;
+}
+
 void exitProcess(std::uint32_t code) {
   std::fflush(nullptr);
   ::_exit(static_cast<int>(code & 0xFFu));

@@ -1,6 +1,7 @@
 #include "platform/regfile/reg_file_editor.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 #include "platform/ansi_code_page.h"
@@ -50,7 +51,7 @@ std::optional<RegFileEditor> RegFileEditor::open(std::span<const std::uint8_t> b
   editor->preamble_ = text.substr(0, layout.preambleEnd);
   editor->sections_.reserve(layout.sections.size());
   for (RegFileLayout::Section& from : layout.sections) {
-    Section section{text.substr(from.begin, from.headerEnd - from.begin), std::move(from.path), from.reachableDepth,
+    Section section{{}, text.substr(from.begin, from.headerEnd - from.begin), std::move(from.path), from.reachableDepth,
                     from.deletion, from.skipped, {}};
     section.items.reserve(from.items.size());
     for (RegFileLayout::Item& item : from.items) {
@@ -58,6 +59,17 @@ std::optional<RegFileEditor> RegFileEditor::open(std::span<const std::uint8_t> b
           {text.substr(item.begin, item.end - item.begin), item.isValue, item.deletion, std::move(item.name)});
     }
     editor->sections_.push_back(std::move(section));
+  }
+  // Comment lines right above a key's header say something of that key: they
+  // go with it (and a new key goes above them, not between).
+  for (std::size_t i = 0; i + 1 < editor->sections_.size(); ++i) {
+    std::vector<Item>& items = editor->sections_[i].items;
+    std::size_t split = items.size();
+    while (split > 0 && !items[split - 1].isValue && !isBlankText(items[split - 1].text)) --split;
+    std::vector<Item>& leading = editor->sections_[i + 1].leading;
+    leading.insert(leading.end(), std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(split)),
+                   std::make_move_iterator(items.end()));
+    items.erase(items.begin() + static_cast<std::ptrdiff_t>(split), items.end());
   }
   editor->tree_ = std::move(*parsed.tree);
   return editor;
@@ -170,7 +182,7 @@ void RegFileEditor::insertSection(std::size_t place, std::string_view path, std:
     const std::string_view last = previous.items.empty() ? previous.header : previous.items.back().text;
     if (!isBlankText(last)) previous.items.push_back({keep(lineEnd_), false, false, {}});
   }
-  Section section{keep(regKeyHeaderText(storedPath(path), format_, lineEnd_)), std::string(path), depthOf(path),
+  Section section{{}, keep(regKeyHeaderText(storedPath(path), format_, lineEnd_)), std::string(path), depthOf(path),
                   false, false, std::move(items)};
   section.items.push_back({keep(lineEnd_), false, false, {}});
   sections_.insert(sections_.begin() + static_cast<std::ptrdiff_t>(place), std::move(section));
@@ -266,6 +278,7 @@ bool RegFileEditor::deleteTree(std::string_view keyPath) {
 std::string RegFileEditor::text() const {
   std::string text(preamble_);
   for (const Section& section : sections_) {
+    for (const Item& item : section.leading) text += item.text;
     text += section.header;
     for (const Item& item : section.items) text += item.text;
   }

@@ -64,6 +64,7 @@ class RegFileEditor {
     std::string name;
   };
   struct Section {
+    std::vector<Item> leading;  // the comment lines just above its header
     std::string_view header;
     std::string path;
     std::size_t reachableDepth = 0;

@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -70,9 +71,11 @@ void showErrorMessage(std::string_view caption, std::string_view message) {
 
 // WriteFile keeps nothing back, so the text is out when it returns (no
 // FlushFileBuffers: on a pipe it would wait for the reader).
-void writeStandardOutput(std::string_view text) {
-  std::fflush(stdout);  // anything the C runtime holds goes first
-  const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+namespace {
+
+void writeStandardHandle(DWORD which, std::string_view text) {
+  std::fflush(which == STD_OUTPUT_HANDLE ? stdout : stderr);  // anything the C runtime holds goes first
+  const HANDLE output = ::GetStdHandle(which);
   if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
   while (!text.empty()) {
     DWORD written = 0;
@@ -80,6 +83,27 @@ void writeStandardOutput(std::string_view text) {
     if (!::WriteFile(output, text.data(), chunk, &written, nullptr) || written == 0) return;
     text.remove_prefix(written);
   }
+}
+
+}  // namespace
+
+void writeStandardOutput(std::string_view text) { writeStandardHandle(STD_OUTPUT_HANDLE, text); }
+
+void writeStandardError(std::string_view text) { writeStandardHandle(STD_ERROR_HANDLE, text); }
+
+std::vector<bool> argumentsInAnsiCodePage(int argc, const char* const* /*argv*/) {
+  std::vector<bool> whole(argc > 1 ? static_cast<std::size_t>(argc - 1) : 0, true);
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) return whole;  // nothing to compare with: taken as they came
+  for (int i = 1; i < count && static_cast<std::size_t>(i - 1) < whole.size(); ++i) {
+    BOOL usedDefault = FALSE;
+    const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide[i], -1, nullptr, 0, nullptr,
+                                           &usedDefault);
+    whole[static_cast<std::size_t>(i - 1)] = size > 0 && !usedDefault;
+  }
+  ::LocalFree(wide);
+  return whole;
 }
 
 void exitProcess(std::uint32_t code) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -67,6 +68,14 @@ class Win32RegistryKey final : public RegistryKey {
     return utf8FromWide(std::wstring_view(wide.data(), length), unicodeName);
   }
 
+  // The write side: defined in its own section below.
+  std::uint32_t enumValue(std::uint32_t index, std::string& name, std::uint32_t& type,
+                          std::vector<std::uint8_t>& data) override;
+  std::uint32_t setValue(std::string_view name, std::uint32_t type, std::span<const std::uint8_t> data) override;
+  std::uint32_t deleteValue(std::string_view name) override;
+  std::uint32_t deleteTree(std::string_view subkey) override;
+  std::uint32_t flush() override;
+
  private:
   HKEY key_;
 };
@@ -82,7 +91,74 @@ class Win32Registry final : public Registry {
     key = std::make_unique<Win32RegistryKey>(opened);
     return kErrorSuccess;
   }
+
+  // The write side: defined in its own section below.
+  std::uint32_t createKey(std::string_view path, std::uint32_t access, std::unique_ptr<RegistryKey>& key,
+                          std::uint32_t& disposition) override;
 };
+
+// ---- The write side: the profile tool's ----
+
+std::uint32_t Win32RegistryKey::enumValue(std::uint32_t index, std::string& name, std::uint32_t& type,
+                                          std::vector<std::uint8_t>& data) {
+  // The longest name and data the key holds now; a value that grows between
+  // the two calls is asked for again.
+  while (true) {
+    DWORD maxName = 0;
+    DWORD maxData = 0;
+    LSTATUS status = ::RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        &maxName, &maxData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return static_cast<std::uint32_t>(status);
+    std::string text(maxName + 1, '\0');
+    data.resize(maxData);
+    DWORD nameLength = maxName + 1;
+    DWORD dataSize = maxData;
+    DWORD valueType = kRegNone;
+    status = ::RegEnumValueA(key_, index, text.data(), &nameLength, nullptr, &valueType,
+                             data.empty() ? nullptr : data.data(), &dataSize);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) return static_cast<std::uint32_t>(status);
+    name.assign(text.data(), nameLength);
+    type = valueType;
+    data.resize(dataSize);
+    return kErrorSuccess;
+  }
+}
+
+std::uint32_t Win32RegistryKey::setValue(std::string_view name, std::uint32_t type,
+                                         std::span<const std::uint8_t> data) {
+  if (data.size() > MAXDWORD) return ERROR_INVALID_PARAMETER;
+  const std::string valueName(name);
+  return static_cast<std::uint32_t>(
+      ::RegSetValueExA(key_, valueName.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())));
+}
+
+std::uint32_t Win32RegistryKey::deleteValue(std::string_view name) {
+  const std::string valueName(name);
+  return static_cast<std::uint32_t>(::RegDeleteValueA(key_, valueName.c_str()));
+}
+
+std::uint32_t Win32RegistryKey::deleteTree(std::string_view subkey) {
+  if (subkey.empty()) return ERROR_INVALID_PARAMETER;  // never the key's own contents
+  const std::string subkeyName(subkey);
+  return static_cast<std::uint32_t>(::RegDeleteTreeA(key_, subkeyName.c_str()));
+}
+
+std::uint32_t Win32RegistryKey::flush() { return static_cast<std::uint32_t>(::RegFlushKey(key_)); }
+
+std::uint32_t Win32Registry::createKey(std::string_view path, std::uint32_t access, std::unique_ptr<RegistryKey>& key,
+                                       std::uint32_t& disposition) {
+  key.reset();
+  const std::string keyPath(path);
+  HKEY created = nullptr;
+  DWORD result = 0;
+  const LSTATUS status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                           access, nullptr, &created, &result);
+  if (status != ERROR_SUCCESS) return static_cast<std::uint32_t>(status);
+  key = std::make_unique<Win32RegistryKey>(created);
+  disposition = result;
+  return kErrorSuccess;
+}
 
 }  // namespace
 

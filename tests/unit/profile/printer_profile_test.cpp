@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "agent/diag/agent_event_log.h"
+#include "agent/profile/profile_values.h"
 #include "platform/error.h"
 #include "platform/registry.h"
 #include "tests/fakes/fake_registry.h"
@@ -383,6 +385,42 @@ TEST_F(ReadPrinterProfileTest, FlagsMatchTheirKeywordExactly) {
   EXPECT_TRUE(readWith("Direct", platform::kRegMultiSz,
                        terminated("yes") + std::vector<std::uint8_t>{0})
                   .Direct);
+}
+
+// The catalogue a profile tool writes by is the agent's: the values it
+// reads, in its order, and the longest text it takes of each.
+TEST_F(ReadPrinterProfileTest, TheCatalogueOfValuesIsWhatTheAgentReads) {
+  std::vector<std::string> catalogued;
+  for (const ProfileValueSpec& spec : profileValueSpecs()) {
+    if (spec.name != "Active") catalogued.emplace_back(spec.name);  // the service's
+  }
+  EXPECT_EQ(catalogued, kAllReads);
+
+  const std::map<std::string_view, std::string PrinterProfile::*> texts = {
+      {"Location", &PrinterProfile::Location}, {"Machine", &PrinterProfile::Machine},
+      {"Online", &PrinterProfile::Online},     {"User", &PrinterProfile::User},
+      {"printerid", &PrinterProfile::printerid}, {"printername", &PrinterProfile::printername},
+      {"loadarea", &PrinterProfile::loadarea}, {"MainForm", &PrinterProfile::MainForm},
+      {"AltForm", &PrinterProfile::AltForm},   {"PTFPath", &PrinterProfile::PTFPath}};
+  for (const ProfileValueSpec& spec : profileValueSpecs()) {
+    const auto field = texts.find(spec.name);
+    if (field == texts.end()) continue;
+    for (const std::size_t length : {spec.maxChars, spec.maxChars + 1}) {
+      fakes::FakeRegistry values;
+      values.addKey(kKey);
+      for (const char* required : {"Location", "Machine", "Online", "User", "printerid", "printername"})
+        values.setString(kKey, required, "x");
+      values.setString(kKey, std::string(spec.name), std::string(length, 'a'));
+      PrinterProfile read;
+      read.name = "laser1";
+      const bool complete = ReadPrinterProfile(values, log, read) == 0;
+      const bool whole = length <= spec.maxChars;
+      EXPECT_EQ(complete, whole || !spec.required) << spec.name << " of " << length;
+      if (complete) {
+        EXPECT_EQ(read.*(field->second), whole ? std::string(length, 'a') : "") << spec.name;
+      }
+    }
+  }
 }
 
 TEST(ParsePortNumber, ConvertsLikeTheCLibraryAndSaturates) {
