@@ -87,12 +87,15 @@ std::uint32_t openForChange(posix::RegistryWriteLock& lock, std::optional<regfil
     return kErrorSuccess;
   }
   std::string fault;
-  editor = regfile::RegFileEditor::open(bytes.bytes(), posix::registryFilePath().string(), fault);
+  std::vector<std::string> warnings;
+  editor = regfile::RegFileEditor::open(bytes.bytes(), posix::registryFilePath().string(), fault, &warnings);
   if (!editor) {
     // Never written over: what it holds would be lost.
     reportRegistryFault(fault);
     return kErrorBadDb;
   }
+  // Kept as they are in the file, and told to the writer too.
+  for (const std::string& warning : warnings) reportRegistryFault(warning);
   return kErrorSuccess;
 }
 
