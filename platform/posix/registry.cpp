@@ -349,7 +349,8 @@ class FileRegistry final : public Registry {
         reportRegistryFault(file.string() + ": not a readable registry file");
         return kErrorBadDb;
       }
-      regfile::RegParseResult result = regfile::parseRegFile(bytes.bytes(), file.string());
+      regfile::RegParseResult result =
+          regfile::parseRegFile(regfile::RegFileBytes{bytes.bytes(), bytes.owner()}, file.string());
       // Keys read past are told when they are new, not at every parse.
       if (result.warnings != toldWarnings_) {
         for (const std::string& warning : result.warnings) reportRegistryFault(warning);

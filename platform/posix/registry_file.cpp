@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "platform/error.h"
@@ -37,6 +39,24 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+// From this size on a buffer is asked for in huge pages.
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+// A buffer of `size` bytes, not cleared.
+std::shared_ptr<std::uint8_t[]> allocateBuffer(std::size_t size) {
+  if (size < kHugePage) return std::make_shared_for_overwrite<std::uint8_t[]>(size);
+  const std::size_t mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
+  void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw std::bad_alloc();
+  // Only advice: a kernel without huge pages (EINVAL) serves small ones.
+  if (::madvise(memory, mapped, MADV_HUGEPAGE) != 0 && errno != EINVAL) {
+    ::munmap(memory, mapped);
+    throw std::bad_alloc();
+  }
+  return std::shared_ptr<std::uint8_t[]>(static_cast<std::uint8_t*>(memory),
+                                         [mapped](std::uint8_t* bytes) { ::munmap(bytes, mapped); });
+}
+
 }  // namespace
 
 std::filesystem::path registryFilePath() { return platformRoot() / kFileName; }
@@ -44,12 +64,12 @@ std::filesystem::path registryFilePath() { return platformRoot() / kFileName; }
 std::uint32_t readWholeFile(int fd, std::size_t expectedSize, std::size_t maxSize, FileBytes& bytes) {
   // One byte more than expected, so that the end shows without a second buffer.
   std::size_t capacity = expectedSize + 1;
-  auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  auto data = allocateBuffer(capacity);
   std::size_t got = 0;
   while (true) {
     if (got == capacity) {  // the file grew since it was opened
       const std::size_t larger = capacity * 2;
-      auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(larger);
+      auto grown = allocateBuffer(larger);
       std::memcpy(grown.get(), data.get(), got);
       data = std::move(grown);
       capacity = larger;

@@ -26,19 +26,23 @@ inline constexpr std::size_t kMaxRegistryFileSize = 64 * 1024 * 1024;
 
 std::filesystem::path registryFilePath();
 
-// A file's bytes, read whole.
+// A file's bytes, read whole. Shared: a registry tree keeps them for the
+// values it reads later (platform/regfile/reg_parser.h).
 class FileBytes {
  public:
   std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
+  std::shared_ptr<const void> owner() const { return data_; }
 
  private:
   friend std::uint32_t readWholeFile(int fd, std::size_t expectedSize, std::size_t maxSize, FileBytes& bytes);
-  std::unique_ptr<std::uint8_t[]> data_;
+  std::shared_ptr<std::uint8_t[]> data_;
   std::size_t size_ = 0;
 };
 
 // Reads the open file to its end: `expectedSize` (its size when it was
-// opened) is a hint, the file may have grown since. kErrorSuccess, the Win32
+// opened) is a hint, the file may have grown since. A large file is read into
+// memory the kernel may back with huge pages: the first touch of each small
+// page would cost more than reading the file. kErrorSuccess, the Win32
 // code of a failed read, or kErrorBadDb past `maxSize` bytes.
 std::uint32_t readWholeFile(int fd, std::size_t expectedSize, std::size_t maxSize, FileBytes& bytes);
 

@@ -112,7 +112,29 @@ bool RegKey::removeSubkey(std::string_view name, std::string_view unicodeName) {
   return true;
 }
 
+void RegKey::addPendingValues(const RegSource& source, std::size_t begin, std::size_t end) {
+  pendingSource_ = &source;
+  pendingRanges_.emplace_back(begin, end);
+}
+
+void RegKey::readPendingValues() const {
+  if (pendingSource_ == nullptr) return;  // never had any: made in memory
+  std::call_once(pendingRead_, [this] {
+    // The lines were checked when the file was read; here they only fill in
+    // the values, in file order (later lines replace and delete earlier ones).
+    auto& self = const_cast<RegKey&>(*this);
+    for (const auto& [begin, end] : pendingRanges_) pendingSource_->readValues(*pendingSource_, begin, end, self);
+    self.pendingRanges_.clear();
+    self.pendingRanges_.shrink_to_fit();
+  });
+}
+
 std::optional<std::size_t> RegKey::valuePosition(std::string_view name) const {
+  readPendingValues();
+  return storedPosition(name);
+}
+
+std::optional<std::size_t> RegKey::storedPosition(std::string_view name) const {
   // A few values are searched in turn; a key with many gets an index, so
   // that reading a key of thousands of values stays linear.
   if (values_.size() <= kValuesSearchedInTurn) {
@@ -136,7 +158,12 @@ const RegValue* RegKey::findValue(std::string_view name) const {
 }
 
 void RegKey::setValue(std::string_view name, std::uint32_t type, RegData data) {
-  if (const auto position = valuePosition(name)) {
+  readPendingValues();
+  setValueAsRead(name, type, std::move(data));
+}
+
+void RegKey::setValueAsRead(std::string_view name, std::uint32_t type, RegData data) {
+  if (const auto position = storedPosition(name)) {
     values_[*position].type = type;
     values_[*position].data = std::move(data);
     return;
@@ -170,7 +197,12 @@ void RegKey::setDword(std::string_view name, std::uint32_t value) {
 }
 
 bool RegKey::removeValue(std::string_view name) {
-  const auto position = valuePosition(name);
+  readPendingValues();
+  return removeValueAsRead(name);
+}
+
+bool RegKey::removeValueAsRead(std::string_view name) {
+  const auto position = storedPosition(name);
   if (!position) return false;
   values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(*position));
   valueIndex_.clear();  // positions moved: built again when next needed
@@ -178,7 +210,7 @@ bool RegKey::removeValue(std::string_view name) {
 }
 
 bool RegKey::sameAs(const RegKey& other) const {
-  if (name_ != other.name_ || unicodeName_ != other.unicodeName_ || values_ != other.values_ ||
+  if (name_ != other.name_ || unicodeName_ != other.unicodeName_ || values() != other.values() ||
       subkeys_.size() != other.subkeys_.size())
     return false;
   return std::equal(subkeys_.begin(), subkeys_.end(), other.subkeys_.begin(),

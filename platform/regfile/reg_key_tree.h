@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <span>
@@ -78,6 +79,19 @@ struct RegValue {
   friend bool operator==(const RegValue&, const RegValue&) = default;
 };
 
+// The text a tree was read from, kept for the values of its keys: a parser
+// checks every line of a file at once but leaves each key's values in the
+// text until they are first asked for, so that reading a large file builds
+// only its keys (and an agent reading its own profile pays for no other).
+struct RegSource {
+  std::shared_ptr<const void> owner;  // keeps `text` alive
+  std::string_view text;
+  bool textIsUtf8 = true;
+  bool version5 = true;
+  // Reads the value lines text[begin, end) into the key (reg_parser.cpp).
+  void (*readValues)(const RegSource& source, std::size_t begin, std::size_t end, class RegKey& key) = nullptr;
+};
+
 class RegKey {
  public:
   RegKey() = default;
@@ -108,7 +122,10 @@ class RegKey {
   bool removeSubkey(std::string_view name, std::string_view unicodeName = {});
 
   // Values in the order they were first set.
-  const std::vector<RegValue>& values() const { return values_; }
+  const std::vector<RegValue>& values() const {
+    readPendingValues();
+    return values_;
+  }
   const RegValue* findValue(std::string_view name) const;
   // Sets a value; an existing value of that name keeps its stored name.
   void setValue(std::string_view name, std::uint32_t type, RegData data);
@@ -129,15 +146,29 @@ class RegKey {
   // cannot hold, a backslash and its Unicode name (no ANSI name has one).
   static std::string filingName(std::string_view name, std::string_view unicodeName);
 
+  // The value lines source.text[begin, end) hold values of this key, read
+  // (after those of earlier ranges) when its values are first asked for.
+  void addPendingValues(const RegSource& source, std::size_t begin, std::size_t end);
+  // setValue and removeValue for the parser while it reads those lines.
+  void setValueAsRead(std::string_view name, std::uint32_t type, RegData data);
+  bool removeValueAsRead(std::string_view name);
+
  private:
+  void readPendingValues() const;
   static constexpr std::size_t kValuesSearchedInTurn = 16;
 
   std::optional<std::size_t> valuePosition(std::string_view name) const;
+  std::optional<std::size_t> storedPosition(std::string_view name) const;
 
   std::string name_;
   std::string unicodeName_;
   std::map<std::string, std::unique_ptr<RegKey>, RegNameLess> subkeys_;
   std::vector<RegValue> values_;
+  // Value lines not read yet, and the one reading of them (keys are read
+  // from several threads at once).
+  const RegSource* pendingSource_ = nullptr;
+  std::vector<std::pair<std::size_t, std::size_t>> pendingRanges_;
+  mutable std::once_flag pendingRead_;
   // Upper-cased name to position in values_, for keys of many values; out of
   // date (and rebuilt) whenever its size differs from values_'s.
   mutable std::unordered_map<std::string, std::size_t> valueIndex_;
@@ -149,6 +180,12 @@ class RegTree {
   RegTree() = default;
   RegTree(RegTree&&) = default;
   RegTree& operator=(RegTree&&) = default;
+
+  // The text the tree's keys read their values from (set by the parser).
+  const RegSource& keepSource(RegSource source) {
+    source_ = std::make_shared<const RegSource>(std::move(source));
+    return *source_;
+  }
 
   // Full paths: "HKEY_LOCAL_MACHINE\SOFTWARE\Kolvane". A path is split at
   // backslashes; an empty component or an unknown hive makes it invalid.
@@ -166,6 +203,7 @@ class RegTree {
 
  private:
   std::unique_ptr<RegKey> root_ = std::make_unique<RegKey>();
+  std::shared_ptr<const RegSource> source_;
 };
 
 // Splits a full key path ("HKEY_LOCAL_MACHINE\SOFTWARE\Kolvane") into its

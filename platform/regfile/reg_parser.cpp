@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/ansi_code_page.h"
@@ -129,7 +130,26 @@ class Parser {
          std::vector<std::string>& warnings)
       : text_(text), textIsUtf8_(textIsUtf8), fileName_(fileName), layout_(layout), warnings_(warnings) {}
 
-  RegTree parse() {
+  // Fills `key` with the values of lines the parse of the whole file found
+  // sound (a key's pending values): `text` holds value, comment and blank
+  // lines only.
+  static void readValueLines(const RegSource& source, std::size_t begin, std::size_t end, RegKey& key) {
+    std::vector<std::string> none;
+    Parser parser(source.text.substr(begin, end - begin), source.textIsUtf8, {}, nullptr, none);
+    parser.version5_ = source.version5;
+    parser.current_ = &key;
+    parser.valueTarget_ = &key;
+    std::string_view line;
+    try {
+      while (parser.nextLine(line)) parser.parseLine(trimLeft(line));
+    } catch (const ParseFault&) {
+      // Not reached: these lines were read once already.
+    }
+  }
+
+  // `source`: the text the tree keeps for its keys' values.
+  RegTree parse(RegSource source) {
+    source_ = &tree_.keepSource(std::move(source));
     checkControlCharacters(text_);
     std::string_view line;
     if (!nextLine(line)) throw ParseFault{1, "missing header"};
@@ -141,6 +161,7 @@ class Parser {
     }
     if (layout_ != nullptr) layout_->preambleEnd = lineEnd_;
     while (nextLine(line)) parseLine(trimLeft(line));
+    closePendingValues(text_.size());
     return std::move(tree_);
   }
 
@@ -179,6 +200,7 @@ class Parser {
   }
 
   void parseKeyLine(std::string_view line) {
+    closePendingValues(lineBegin_);  // the section before ends here
     if (line.size() < 2 || line.back() != ']') fail("key name without its closing bracket");
     std::string_view inner = line.substr(1, line.size() - 2);
     const bool deletion = !inner.empty() && inner.front() == '-';
@@ -204,12 +226,21 @@ class Parser {
       current_ = &createKey(*parts, unicodePath);
     }
     skipping_ = skipped;
+    if (!skipped && !deletion) pendingBegin_ = lineEnd_;
     if (layout_ != nullptr) {
       if (layout_->sections.empty()) layout_->preambleEnd = lineBegin_;
       const std::size_t depth = skipped ? 0 : reachableDepth(*parts, unicodePath);
       std::string canonical = skipped ? std::move(path) : joinPath(*parts);
       layout_->sections.push_back({lineBegin_, lineEnd_, std::move(canonical), depth, deletion, skipped, {}});
     }
+  }
+
+  // The value lines of the section that ends at `end` belong to its key.
+  void closePendingValues(std::size_t end) {
+    if (current_ != nullptr && pendingBegin_ != std::string_view::npos && end > pendingBegin_) {
+      current_->addPendingValues(*source_, pendingBegin_, end);
+    }
+    pendingBegin_ = std::string_view::npos;
   }
 
   // Whether a path that is otherwise valid fails only for a name longer than
@@ -302,40 +333,72 @@ class Parser {
     fail("unterminated string");
   }
 
+  // The same check without building the string: its length in 8-bit
+  // characters (a UTF-8 character is one).
+  std::size_t skipQuoted(std::string_view line, std::size_t& pos) const {
+    std::size_t chars = 0;
+    for (std::size_t i = pos + 1; i < line.size(); ++i) {
+      const char c = line[i];
+      if (c == '"') {
+        pos = i + 1;
+        return chars;
+      }
+      if (c == '\\') {
+        if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"')) fail("invalid escape in a string");
+        ++i;
+      }
+      if (!textIsUtf8_ || (static_cast<std::uint8_t>(c) & 0xC0) != 0x80) ++chars;
+    }
+    fail("unterminated string");
+  }
+
   void expectEnd(std::string_view rest) const {
     if (!trimLeft(rest).empty()) fail("unexpected text after the value");
   }
 
   void parseValueLine(std::string_view line) {
     if (current_ == nullptr && !skipping_) fail("value outside of a key");
+    // The whole file is checked line by line; values are kept only when a
+    // key's pending lines are read (valueTarget_), names also for a layout.
+    RegKey* const key = valueTarget_;
+    const bool keepName = key != nullptr || layout_ != nullptr;
     const std::size_t begin = lineBegin_;
     std::size_t pos = 0;
     std::string name;
     if (line.front() == '@') {
       pos = 1;
-    } else {
+    } else if (keepName) {
       name = toAnsi(parseQuoted(line, pos));
       if (name.size() > kMaxValueNameLength) fail("value name too long");
+    } else if (skipQuoted(line, pos) > kMaxValueNameLength) {
+      fail("value name too long");
     }
     std::string_view rest = trimLeft(line.substr(pos));
     if (rest.empty() || rest.front() != '=') fail("'=' expected after the value name");
     rest = trimLeft(rest.substr(1));
 
-    // A skipped key's values are read for their form only.
-    RegKey* const key = skipping_ ? nullptr : current_;
     bool deletion = false;
     if (!rest.empty() && rest.front() == '"') {
       std::size_t end = 0;
-      std::string text = toAnsi(parseQuoted(rest, end));
-      expectEnd(rest.substr(end));
-      if (key != nullptr) key->setString(name, text);
+      if (key != nullptr) {
+        const std::string text = toAnsi(parseQuoted(rest, end));
+        expectEnd(rest.substr(end));
+        key->setValueAsRead(name, kRegSz, RegData::terminatedText(text));
+      } else {
+        skipQuoted(rest, end);
+        expectEnd(rest.substr(end));
+      }
     } else if (!rest.empty() && rest.front() == '-') {
       expectEnd(rest.substr(1));
       deletion = true;
-      if (key != nullptr) key->removeValue(name);
+      if (key != nullptr) key->removeValueAsRead(name);
     } else if (startsWithNoCase(rest, "dword:")) {
       const std::uint32_t value = parseDword(rest.substr(6));
-      if (key != nullptr) key->setDword(name, value);
+      if (key != nullptr) {
+        key->setValueAsRead(name, kRegDword,
+                            {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                             static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+      }
     } else if (startsWithNoCase(rest, "hex")) {
       parseHexValue(key, name, rest.substr(3));
     } else {
@@ -370,16 +433,18 @@ class Parser {
       rest.remove_prefix(count + 2);
     }
     if (rest.empty() || rest.front() != ':') fail("':' expected after hex");
-    std::vector<std::uint8_t> data = parseHexBytes(rest.substr(1));
+    std::vector<std::uint8_t> data = parseHexBytes(rest.substr(1), key != nullptr);
+    if (key == nullptr) return;
     if (version5_ && isTextType(type)) data = ansiFromUtf16Data(data);
-    if (key != nullptr) key->setValue(name, type, std::move(data));
+    key->setValueAsRead(name, type, std::move(data));
   }
 
   // Comma-separated bytes of one or two hex digits; a backslash at the end of
-  // a line continues the data on the next line.
-  std::vector<std::uint8_t> parseHexBytes(std::string_view segment) {
+  // a line continues the data on the next line. Only checked, unless `keep`.
+  std::vector<std::uint8_t> parseHexBytes(std::string_view segment, bool keep) {
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(segment.size() / 3 + 1);
+    if (keep) bytes.reserve(segment.size() / 3 + 1);
+    bool any = false;
     bool expectByte = true;
     std::size_t i = 0;
     while (i < segment.size()) {
@@ -392,7 +457,8 @@ class Parser {
         ++i;
         if (i < segment.size() && hexDigit(segment[i]) >= 0) value = (value << 4) | hexDigit(segment[i++]);
         if (i < segment.size() && hexDigit(segment[i]) >= 0) fail("invalid hex byte");
-        bytes.push_back(static_cast<std::uint8_t>(value));
+        if (keep) bytes.push_back(static_cast<std::uint8_t>(value));
+        any = true;
         expectByte = false;
       } else if (c == ',') {
         if (expectByte) fail("hex byte expected");
@@ -405,7 +471,7 @@ class Parser {
         fail("invalid hex data");
       }
     }
-    if (expectByte && !bytes.empty()) fail("hex byte expected");
+    if (expectByte && any) fail("hex byte expected");
     return bytes;
   }
 
@@ -420,33 +486,36 @@ class Parser {
   std::size_t lineNumber_ = 0;
   bool version5_ = false;
   RegTree tree_;
+  const RegSource* source_ = nullptr;
   RegKey* current_ = nullptr;
+  RegKey* valueTarget_ = nullptr;  // set only while a key's pending values are read
+  std::size_t pendingBegin_ = std::string_view::npos;  // where the open section's value lines begin
   bool skipping_ = false;
   std::vector<std::string> openPath_;
   std::vector<RegKey*> openKeys_;
 };
 
-RegParseResult parseText(std::span<const std::uint8_t> bytes, std::string_view fileName, RegFileLayout* layout) {
+RegParseResult parseText(RegFileBytes file, std::string_view fileName, RegFileLayout* layout) {
   constexpr std::array<std::uint8_t, 2> kUtf16Bom = {0xFF, 0xFE};
   constexpr std::array<std::uint8_t, 3> kUtf8Bom = {0xEF, 0xBB, 0xBF};
-  std::string decoded;
-  std::string_view text;
-  bool textIsUtf8;
+  std::span<const std::uint8_t> bytes = file.bytes;
+  RegSource source{std::move(file.owner), {}, true, true, &Parser::readValueLines};
   RegFileFormat format;
   bool utf8Bom = false;
   if (bytes.size() >= 2 && std::equal(kUtf16Bom.begin(), kUtf16Bom.end(), bytes.begin())) {
-    decoded = utf8FromUtf16File(bytes.subspan(2));
-    text = decoded;
-    textIsUtf8 = true;
+    auto decoded = std::make_shared<const std::string>(utf8FromUtf16File(bytes.subspan(2)));
+    source.text = *decoded;
+    source.owner = std::move(decoded);  // the file's own bytes are no longer needed
     format = RegFileFormat::kVersion5Utf16;
   } else {
     utf8Bom = bytes.size() >= 3 && std::equal(kUtf8Bom.begin(), kUtf8Bom.end(), bytes.begin());
     if (utf8Bom) bytes = bytes.subspan(3);
-    text = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    source.text = text;
     // Without a mark the header tells: version 5 text is UTF-8, REGEDIT4 text 8-bit.
-    textIsUtf8 = utf8Bom || !text.starts_with(kRegedit4Header);
-    format = textIsUtf8 ? RegFileFormat::kVersion5Utf8 : RegFileFormat::kRegedit4;
-    if (textIsUtf8 && !isValidUtf8(text)) {
+    source.textIsUtf8 = utf8Bom || !text.starts_with(kRegedit4Header);
+    format = source.textIsUtf8 ? RegFileFormat::kVersion5Utf8 : RegFileFormat::kRegedit4;
+    if (source.textIsUtf8 && !isValidUtf8(text)) {
       std::size_t line = 1;
       // Report the first line that is not valid UTF-8.
       for (std::string_view rest = text; !rest.empty();) {
@@ -459,30 +528,39 @@ RegParseResult parseText(std::span<const std::uint8_t> bytes, std::string_view f
       throw ParseFault{line, "invalid UTF-8 text"};
     }
   }
+  const std::string_view text = source.text;
   RegParseResult result;
-  result.tree = Parser(text, textIsUtf8, fileName, layout, result.warnings).parse();
+  Parser parser(text, source.textIsUtf8, fileName, layout, result.warnings);
+  source.version5 = !text.starts_with(kRegedit4Header);
+  result.tree = parser.parse(std::move(source));
   if (layout != nullptr) {
     layout->format = format;
     layout->utf8ByteOrderMark = utf8Bom;
     const std::size_t newline = text.find('\n');
     layout->lineEnd = newline == std::string_view::npos || (newline > 0 && text[newline - 1] == '\r') ? "\r\n" : "\n";
-    layout->text = decoded.empty() ? std::string(text) : std::move(decoded);
+    layout->text = std::string(text);
   }
   return result;
 }
 
 }  // namespace
 
-RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName, RegFileLayout* layout) {
+RegParseResult parseRegFile(RegFileBytes bytes, std::string_view fileName, RegFileLayout* layout) {
   if (layout != nullptr) *layout = RegFileLayout{};
   try {
-    return parseText(bytes, fileName, layout);
+    return parseText(std::move(bytes), fileName, layout);
   } catch (const ParseFault& fault) {
     RegParseResult result;
     result.errorLine = fault.line;
     result.error = std::string(fileName) + ':' + std::to_string(fault.line) + ": " + fault.reason;
     return result;
   }
+}
+
+RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName, RegFileLayout* layout) {
+  auto copy = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+  const std::span<const std::uint8_t> kept(*copy);
+  return parseRegFile(RegFileBytes{kept, std::move(copy)}, fileName, layout);
 }
 
 RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName, RegFileLayout* layout) {

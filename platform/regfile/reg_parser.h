@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -58,9 +59,18 @@ struct RegFileLayout {
   std::vector<Section> sections;
 };
 
-// Parses a whole file. Nothing is applied partially: any fault gives no tree.
-// With `layout`, also tells where each line went (the layout is complete
-// only when a tree is returned).
+// A file's bytes and what keeps them alive: the tree read from them keeps
+// them for the values it reads when they are first asked for.
+struct RegFileBytes {
+  std::span<const std::uint8_t> bytes;
+  std::shared_ptr<const void> owner;
+};
+
+// Parses a whole file. Every line is checked at once, and nothing is applied
+// partially: any fault gives no tree. With `layout`, also tells where each
+// line went (the layout is complete only when a tree is returned).
+RegParseResult parseRegFile(RegFileBytes bytes, std::string_view fileName, RegFileLayout* layout = nullptr);
+// The same with a copy of the bytes for the tree to keep.
 RegParseResult parseRegFile(std::span<const std::uint8_t> bytes, std::string_view fileName,
                             RegFileLayout* layout = nullptr);
 RegParseResult parseRegFile(std::string_view bytes, std::string_view fileName, RegFileLayout* layout = nullptr);
