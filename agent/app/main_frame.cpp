@@ -51,6 +51,7 @@ int CMainFrame::OnCreate() {
 
 int CMainFrame::CreateWindowState() {
   if (ReadPrinterProfile(services_.registry, eventSource, profile) != 0) return -1;
+  if (claim_.Claim(profile.name, services_.mutexes, services_.clock, eventSource) != 0) return -1;
   // The renderer's context: what the engine needs of the profile.
   render_.printerName = profile.printername;
   render_.loadDirectory = profile.loadarea;

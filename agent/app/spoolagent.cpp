@@ -6,6 +6,7 @@
 #include "platform/event_log.h"
 #include "platform/event_loop.h"
 #include "platform/file.h"
+#include "platform/named_mutex.h"
 #include "platform/printer_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
       .files = platform::systemFileSystem(),
       .clock = platform::systemClock(),
       .hostLinks = hostLinks,
+      .mutexes = platform::systemNamedMutexes(),
   };
 
   // The renderer's one state record for this process.

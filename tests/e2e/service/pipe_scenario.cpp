@@ -27,7 +27,7 @@ void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::Prof
   registerAndStart(scenario);
 }
 
-void startWithStubAgents(ServiceScenario& scenario, const std::string& registryFile) {
+void startWithStubAgentsAndRegistry(ServiceScenario& scenario, const std::string& registryFile) {
   test::writeRegistry(scenario.root(), registryFile);
   registerAndStart(scenario);
 }

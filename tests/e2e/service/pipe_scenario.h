@@ -14,7 +14,7 @@ namespace vorn::e2e {
 // starts it; returns once it runs.
 void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles);
 // The same with a registry file of the test's own.
-void startWithStubAgents(ServiceScenario& scenario, const std::string& registryFile);
+void startWithStubAgentsAndRegistry(ServiceScenario& scenario, const std::string& registryFile);
 
 // What spoolcmd show prints for `lines` (each as "\n..." after the header).
 std::string showListing(int count, const std::string& lines);
