@@ -17,9 +17,10 @@ struct WordEntry {
   CommandWord word;
 };
 
-constexpr std::array<WordEntry, 12> kWords{{
+constexpr std::array<WordEntry, 13> kWords{{
     {"help", CommandWord::Help},     {"/help", CommandWord::Help},     {"/h", CommandWord::Help},
-    {"?", CommandWord::Help},        {"/?", CommandWord::Help},        {"create", CommandWord::Create},
+    {"?", CommandWord::Help},        {"/?", CommandWord::Help},        {"--version", CommandWord::Version},
+    {"create", CommandWord::Create},
     {"delete", CommandWord::Delete}, {"start", CommandWord::Start},    {"stop", CommandWord::Stop},
     {"show", CommandWord::Show},     {"run", CommandWord::Run},        {"kill", CommandWord::Kill},
 }};

@@ -1,5 +1,8 @@
 // spoolagent: the printer agent of one profile.
 //   spoolagent /profile="<name>"
+//   spoolagent --version
+#include <string>
+
 #include "agent/app/spoolagent_app.h"
 #include "agent/render/render_state.h"
 #include "platform/clock.h"
@@ -9,10 +12,18 @@
 #include "platform/printer_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "common/version.h"
 #include "termlink/term_link.h"
 
 int main(int argc, char** argv) {
   using namespace vorn;
+
+  // "--version" alone; any other command line is read for /profile= as ever.
+  const std::string commandLine = platform::commandLineTail(argc, argv);
+  if (commandLine == "--version") {
+    platform::writeStandardOutput(VersionLine("spoolagent"));
+    return 0;
+  }
 
   auto loop = platform::createEventLoop();
   platform::Registry& registry = platform::systemRegistry();
@@ -31,6 +42,6 @@ int main(int argc, char** argv) {
   // The renderer's one state record for this process.
   RenderState render(*printers, services.files);
 
-  CSpoolagentApp app(services, render, platform::commandLineTail(argc, argv));
+  CSpoolagentApp app(services, render, commandLine);
   return app.Run();
 }

@@ -11,6 +11,7 @@
 
 #include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
+#include "common/version.h"
 #include "platform/ansi_code_page.h"
 #include "platform/device_mode.h"
 #include "platform/error.h"
@@ -130,6 +131,10 @@ int main(int argc, char** argv) {
   }
   if (options->help) {
     std::fputs(vorn::tools::renderUsage(), stdout);
+    return 0;
+  }
+  if (options->version) {
+    std::fputs(vorn::VersionLine("vornrender").c_str(), stdout);
     return 0;
   }
   try {

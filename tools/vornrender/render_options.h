@@ -21,6 +21,7 @@ struct RenderOptions {
   std::uint16_t altTray = 0;
   std::optional<std::string> docName;      // default "Vorn: " + the stream file's name
   bool help = false;
+  bool version = false;  // --version
 };
 
 // Parses the arguments after the program name. On a usage error returns
