@@ -5,6 +5,7 @@
 
 #include "agent/app/spoolagent_app.h"
 #include "agent/render/render_state.h"
+#include "common/version.h"
 #include "platform/clock.h"
 #include "platform/event_log.h"
 #include "platform/event_loop.h"
@@ -12,7 +13,6 @@
 #include "platform/printer_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"
-#include "common/version.h"
 #include "termlink/term_link.h"
 
 int main(int argc, char** argv) {
