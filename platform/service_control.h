@@ -47,8 +47,24 @@ inline constexpr std::uint32_t kServiceAcceptStop = 1;
 inline constexpr std::uint32_t kServiceAcceptShutdown = 4;
 
 // Access rights.
+inline constexpr std::uint32_t kReadControl = 0x20000;
+inline constexpr std::uint32_t kScManagerConnect = 0x0001;
+inline constexpr std::uint32_t kScManagerEnumerateService = 0x0004;
+inline constexpr std::uint32_t kScManagerQueryLockStatus = 0x0010;
 inline constexpr std::uint32_t kScManagerAllAccess = 0xF003F;
+inline constexpr std::uint32_t kServiceQueryConfig = 0x0001;
+inline constexpr std::uint32_t kServiceQueryStatus = 0x0004;
+inline constexpr std::uint32_t kServiceEnumerateDependents = 0x0008;
+inline constexpr std::uint32_t kServiceInterrogate = 0x0080;
+inline constexpr std::uint32_t kServiceUserDefinedControl = 0x0100;
 inline constexpr std::uint32_t kServiceAllAccess = 0xF01FF;
+// What the default access lists grant every user; any other right is the
+// administrators' (kErrorAccessDenied for others).
+inline constexpr std::uint32_t kScManagerEveryoneAccess =
+    kScManagerConnect | kScManagerEnumerateService | kScManagerQueryLockStatus | kReadControl;
+inline constexpr std::uint32_t kServiceEveryoneAccess = kServiceQueryConfig | kServiceQueryStatus |
+                                                        kServiceEnumerateDependents | kServiceInterrogate |
+                                                        kServiceUserDefinedControl | kReadControl;
 
 // CreateServiceA's registration of a service (no load order group, tag,
 // dependencies, account or password: it runs as the local system account).
@@ -74,7 +90,8 @@ class ServiceHandle {
   // ControlService: sends `control` and fills `status` as it stands after the
   // service's handler ran. kErrorServiceNotActive (1062) when the service does
   // not run; kErrorServiceCannotAcceptCtrl (1061) for a stop while it is
-  // start- or stop-pending.
+  // start- or stop-pending; kErrorAccessDenied for any control but
+  // interrogate from a caller who does not administer services.
   virtual std::uint32_t control(std::uint32_t control, ServiceStatus& status) = 0;
 
   // QueryServiceStatus: the status the service reported last (stopped when it
@@ -97,12 +114,16 @@ class ServiceManager {
   virtual std::uint32_t createService(const ServiceConfig& config, std::uint32_t access,
                                       std::unique_ptr<ServiceHandle>& service) = 0;
 
-  // OpenServiceA: kErrorServiceDoesNotExist (1060) for a name not registered.
+  // OpenServiceA: kErrorServiceDoesNotExist (1060) for a name not registered;
+  // kErrorAccessDenied for rights beyond kServiceEveryoneAccess asked by a
+  // caller who does not administer services.
   virtual std::uint32_t openService(std::string_view name, std::uint32_t access,
                                     std::unique_ptr<ServiceHandle>& service) = 0;
 };
 
-// OpenSCManagerA(local machine, default database, access).
+// OpenSCManagerA(local machine, default database, access): kErrorAccessDenied
+// for rights beyond kScManagerEveryoneAccess asked by a caller who does not
+// administer services (on POSIX: neither root nor the owner of the database).
 std::uint32_t openServiceManager(std::uint32_t access, std::unique_ptr<ServiceManager>& manager);
 
 }  // namespace vorn::platform
