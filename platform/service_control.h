@@ -47,24 +47,8 @@ inline constexpr std::uint32_t kServiceAcceptStop = 1;
 inline constexpr std::uint32_t kServiceAcceptShutdown = 4;
 
 // Access rights.
-inline constexpr std::uint32_t kReadControl = 0x20000;
-inline constexpr std::uint32_t kScManagerConnect = 0x0001;
-inline constexpr std::uint32_t kScManagerEnumerateService = 0x0004;
-inline constexpr std::uint32_t kScManagerQueryLockStatus = 0x0010;
 inline constexpr std::uint32_t kScManagerAllAccess = 0xF003F;
-inline constexpr std::uint32_t kServiceQueryConfig = 0x0001;
-inline constexpr std::uint32_t kServiceQueryStatus = 0x0004;
-inline constexpr std::uint32_t kServiceEnumerateDependents = 0x0008;
-inline constexpr std::uint32_t kServiceInterrogate = 0x0080;
-inline constexpr std::uint32_t kServiceUserDefinedControl = 0x0100;
 inline constexpr std::uint32_t kServiceAllAccess = 0xF01FF;
-// What the default access lists grant every user; any other right is the
-// administrators' (kErrorAccessDenied for others).
-inline constexpr std::uint32_t kScManagerEveryoneAccess =
-    kScManagerConnect | kScManagerEnumerateService | kScManagerQueryLockStatus | kReadControl;
-inline constexpr std::uint32_t kServiceEveryoneAccess = kServiceQueryConfig | kServiceQueryStatus |
-                                                        kServiceEnumerateDependents | kServiceInterrogate |
-                                                        kServiceUserDefinedControl | kReadControl;
 
 // CreateServiceA's registration of a service (no load order group, tag,
 // dependencies, account or password: it runs as the local system account).
@@ -85,6 +69,8 @@ class ServiceHandle {
   // StartServiceA with no arguments: returns once the service's program has
   // connected to the manager (kErrorServiceAlreadyRunning 1056 when it runs;
   // kErrorServiceRequestTimeout 1053 when it does not connect in time).
+  // Starting, deleting (and creating) are for those who administer services:
+  // kErrorAccessDenied for others.
   virtual std::uint32_t start() = 0;
 
   // ControlService: sends `control` and fills `status` as it stands after the
@@ -114,16 +100,12 @@ class ServiceManager {
   virtual std::uint32_t createService(const ServiceConfig& config, std::uint32_t access,
                                       std::unique_ptr<ServiceHandle>& service) = 0;
 
-  // OpenServiceA: kErrorServiceDoesNotExist (1060) for a name not registered;
-  // kErrorAccessDenied for rights beyond kServiceEveryoneAccess asked by a
-  // caller who does not administer services.
+  // OpenServiceA: kErrorServiceDoesNotExist (1060) for a name not registered.
   virtual std::uint32_t openService(std::string_view name, std::uint32_t access,
                                     std::unique_ptr<ServiceHandle>& service) = 0;
 };
 
-// OpenSCManagerA(local machine, default database, access): kErrorAccessDenied
-// for rights beyond kScManagerEveryoneAccess asked by a caller who does not
-// administer services (on POSIX: neither root nor the owner of the database).
+// OpenSCManagerA(local machine, default database, access).
 std::uint32_t openServiceManager(std::uint32_t access, std::unique_ptr<ServiceManager>& manager);
 
 }  // namespace vorn::platform

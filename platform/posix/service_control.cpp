@@ -2,9 +2,11 @@
 // of service_database.h, the start of service_launch.h and the control
 // channel of control_channel.h. Service names are matched exactly.
 //
-// Access as the default access lists of Windows grant it: rights beyond
-// what every user has are for root and the owner of the database (the user
-// who may write it); the service's dispatcher checks its controls itself.
+// Access as the default access lists of Windows grant it, checked where an
+// operation needs it rather than when a handle is opened (so that every user
+// reaches the control pipe, whose own rules apply): creating, starting and
+// deleting are for root and the owner of the database, the service's
+// dispatcher checks its controls itself.
 #include "platform/service_control.h"
 
 #include <sys/stat.h>
@@ -136,7 +138,7 @@ class PosixServiceManager final : public ServiceManager {
 
   std::uint32_t createService(const ServiceConfig& config, std::uint32_t /*access*/,
                               std::unique_ptr<ServiceHandle>& service) override {
-    if (!administrator_) return result(kErrorAccessDenied);
+    if (!administrator_) return result(kErrorAccessDenied);  // also for a name that is registered
     if (config.binaryPath.empty()) return result(kErrorInvalidParameter);
     ServiceFolder folder;
     if (const std::uint32_t error = ServiceFolder::locate(config.name, folder)) return result(error);
@@ -160,9 +162,8 @@ class PosixServiceManager final : public ServiceManager {
     return kErrorSuccess;
   }
 
-  std::uint32_t openService(std::string_view name, std::uint32_t access,
+  std::uint32_t openService(std::string_view name, std::uint32_t /*access*/,
                             std::unique_ptr<ServiceHandle>& service) override {
-    if (!allowed(access)) return result(kErrorAccessDenied);
     ServiceFolder folder;
     if (const std::uint32_t error = ServiceFolder::locate(name, folder)) {
       return result(error == kErrorInvalidName ? kErrorServiceDoesNotExist : error);
@@ -175,19 +176,15 @@ class PosixServiceManager final : public ServiceManager {
   }
 
  private:
-  bool allowed(std::uint32_t access) const { return administrator_ || (access & ~kServiceEveryoneAccess) == 0; }
-
   bool administrator_;
 };
 
 }  // namespace
 
-std::uint32_t openServiceManager(std::uint32_t access, std::unique_ptr<ServiceManager>& manager) {
+std::uint32_t openServiceManager(std::uint32_t /*access*/, std::unique_ptr<ServiceManager>& manager) {
   std::filesystem::path services;
   if (const std::uint32_t error = rootFolder("services", services)) return result(error);
-  const bool administrator = administers(services);
-  if (!administrator && (access & ~kScManagerEveryoneAccess) != 0) return result(kErrorAccessDenied);
-  manager = std::make_unique<PosixServiceManager>(administrator);
+  manager = std::make_unique<PosixServiceManager>(administers(services));
   return kErrorSuccess;
 }
 
