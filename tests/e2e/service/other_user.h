@@ -21,6 +21,15 @@ inline constexpr uid_t kNobody = 65534;
 // A connection to the local socket `path` (SOCK_SEQPACKET); none when it fails.
 platform::posix::UniqueFd connectLocal(const std::filesystem::path& path);
 
+// A temporary folder that goes with the object, whatever the test's end.
+struct RemovedAtEnd {
+  std::filesystem::path path;
+  ~RemovedAtEnd() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
 // Why a test cannot take another user here; empty when it can.
 std::string otherUserUnavailable();
 

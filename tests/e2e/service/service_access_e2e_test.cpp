@@ -125,7 +125,8 @@ TEST(ServiceAccessE2e, APrintAdministratorRunsAndKillsAgents) {
 TEST(ServiceAccessE2e, NoEventIsWrittenThroughAFolderThatIsNotRoots) {
   if (const std::string why = otherUserUnavailable(); !why.empty()) GTEST_SKIP() << why;
   test::TempRoot root;
-  const auto outside = test::makeTemporaryFolder("vornprint-outside-");
+  const RemovedAtEnd removed{test::makeTemporaryFolder("vornprint-outside-")};
+  const auto& outside = removed.path;
   const auto log = root.path() / "log";
   // Run from a console, the service writes one event: "StartServiceCtrlDispatcher error".
   const auto writeEvent = [] { test::runProgram(test::programPath("VornPrintService"), {}); };
@@ -157,7 +158,6 @@ TEST(ServiceAccessE2e, NoEventIsWrittenThroughAFolderThatIsNotRoots) {
   }
   writeEvent();  // a root of root's own takes it
   EXPECT_EQ(test::readEvents(root.path()).size(), 1u);
-  std::filesystem::remove_all(outside);
 }
 
 }  // namespace

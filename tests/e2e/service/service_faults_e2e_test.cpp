@@ -94,8 +94,8 @@ TEST(ServiceFaultsE2e, AFullDiskEndsNeitherTheServiceNorItsStatus) {
   if (::mount("tmpfs", scenario.root().c_str(), "tmpfs", 0, "size=512k,mode=0755") != 0)
     GTEST_SKIP() << "SKIPPED: cannot mount a tmpfs for the platform root: " << std::strerror(errno);
   Mounted tmpfs(scenario, scenario.root());
-  const auto programs = test::makeTemporaryFolder("vornprint-programs-");
-  startWithStubAgents(scenario, {{"A"}, {"B"}}, programs);
+  const RemovedAtEnd programs{test::makeTemporaryFolder("vornprint-programs-")};
+  startWithStubAgents(scenario, {{"A"}, {"B"}}, programs.path);
   ASSERT_TRUE(eventually([&] { return scenario.agentPids().size() == 2; }));
   const auto agents = scenario.agentPids();
   const int service = scenario.status()->pid;
@@ -116,7 +116,6 @@ TEST(ServiceFaultsE2e, AFullDiskEndsNeitherTheServiceNorItsStatus) {
   EXPECT_EQ(stopped.exitCode, 0) << stopped.standardOutput;
   EXPECT_EQ(scenario.status()->state, 1u);
   EXPECT_EQ(scenario.status()->exitCode, 0u);
-  std::filesystem::remove_all(programs);
 }
 
 TEST(ServiceFaultsE2e, AStatusThatCannotBeRecordedIsAnEventNotAFatalStop) {
