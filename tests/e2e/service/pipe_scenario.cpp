@@ -7,8 +7,9 @@
 
 namespace vorn::e2e {
 
-void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles) {
-  const auto folder = scenario.root() / "programs";
+void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles,
+                         const std::filesystem::path& programs) {
+  const auto folder = programs.empty() ? scenario.root() / "programs" : programs;
   std::filesystem::create_directories(folder);
   for (const char* program : {"VornPrintService", "spoolcmd"})
     std::filesystem::copy_file(test::programPath(program), folder / program);
