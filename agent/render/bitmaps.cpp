@@ -12,7 +12,8 @@ namespace vorn {
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderMax = 108;
+// BITMAPV5HEADER, the longest (ImageMagick's default); V4 has 108 bytes.
+constexpr std::size_t kInfoHeaderMax = 124;
 constexpr std::size_t kInfoHeaderMin = platform::BitmapInfoHeader::kSize;
 constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitfields = 3;
@@ -26,7 +27,8 @@ std::uint32_t readU32(std::span<const std::byte> bytes, std::size_t offset) {
 
 // Whether the pixel data and colour table cover what the header describes, so
 // that the device never reads past them. Only uncompressed layouts are taken:
-// for them the sizes are known in advance.
+// for them the sizes are known in advance. `colourTableSize` counts the
+// colour masks of BI_BITFIELDS wherever the file holds them.
 bool describesItsData(const platform::BitmapInfoHeader& header, std::uint64_t colourTableSize,
                       std::uint64_t pixelDataSize) {
   const std::uint32_t bits = header.bitCount;
@@ -81,14 +83,20 @@ DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
   const std::size_t pixelDataSize = fileSize - pixelOffset;
   const auto infoHeader = std::span<const std::byte>(headers).subspan(kFileHeaderSize).first<kInfoHeaderMin>();
   const platform::BitmapInfoHeader header = platform::BitmapInfoHeader::fromBytes(infoHeader);
-  if (!describesItsData(header, colourTableSize, pixelDataSize)) return {};
+  // A header of version 2 or later (52 bytes and more) holds the colour masks
+  // itself; the 40-byte header the device takes has them after it, where a
+  // colour table would be.
+  const std::size_t headerMasks =
+      header.compression == kBiBitfields && infoSize >= kInfoHeaderMin + kBitfieldMasksSize ? kBitfieldMasksSize : 0;
+  if (!describesItsData(header, headerMasks + colourTableSize, pixelDataSize)) return {};
 
-  // The information block: the 40-byte header, marked as such, and the colour table.
-  std::vector<std::byte> info(kInfoHeaderMin + colourTableSize);
+  // The information block: the 40-byte header, marked as such, the masks and the colour table.
+  std::vector<std::byte> info(kInfoHeaderMin + headerMasks + colourTableSize);
   std::memcpy(info.data(), infoHeader.data(), kInfoHeaderMin);
   const std::uint32_t blockHeaderSize = kInfoHeaderMin;
   for (std::size_t i = 0; i < 4; ++i) info[i] = static_cast<std::byte>((blockHeaderSize >> (8 * i)) & 0xFF);
-  if (!ReadExact(*file, std::span(info).subspan(kInfoHeaderMin))) return {};
+  std::memcpy(info.data() + kInfoHeaderMin, headers.data() + kFileHeaderSize + kInfoHeaderMin, headerMasks);
+  if (!ReadExact(*file, std::span(info).subspan(kInfoHeaderMin + headerMasks))) return {};
 
   std::vector<std::byte> pixels(pixelDataSize);
   if (!ReadExact(*file, pixels)) return {};

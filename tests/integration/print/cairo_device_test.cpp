@@ -8,7 +8,7 @@
 
 #include "platform/device_mode.h"
 #include "platform/error.h"
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 #include "platform/printer_system.h"
 #include "tests/integration/print/poppler.h"
 #include "tests/support/test_support.h"
@@ -21,9 +21,9 @@ namespace fs = std::filesystem;
 class CairoDeviceTest : public ::testing::Test {
  protected:
   std::unique_ptr<DeviceContext> device(int dpi) {
-    posix::PdfPrinterSettings settings;
+    PdfPrinterSettings settings;
     settings.resolution = dpi;
-    printers_ = posix::createPdfPrinterSystem(settings);
+    printers_ = createPdfPrinterSystem(settings);
     return printers_->createDC("PDF", nullptr);
   }
   fs::path pdf() const { return root_.path() / "out.pdf"; }
