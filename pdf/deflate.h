@@ -1,6 +1,8 @@
 // The FlateDecode filter's compressor: libdeflate at one level for every
-// stream (bench/pdf/compressors measured it against zlib's levels: at the same
-// size it takes a third of the time).
+// stream. bench/pdf/compressors measured it against zlib's levels on the
+// content of a 1,000-page report: libdeflate's level 1 takes 0.10 s where
+// zlib takes 0.23 s at any level, and makes the smallest output of all
+// (report text gains nothing from the longer match searches of higher levels).
 #pragma once
 
 #include <span>

@@ -111,6 +111,7 @@ void Page::showText(const TextStyle& style, std::string_view text, double x, dou
     content_ += "0 Tr\n";
     stroked_ = false;
   }
+  bool nextLine = false;
   if (!haveLine_ || scale != lineScale_ || slant != lineSlant_) {
     // Text space is the page flipped back upright, stretched by the width
     // scale and sheared by the slant.
@@ -130,14 +131,25 @@ void Page::showText(const TextStyle& style, std::string_view text, double x, dou
   } else {
     const double ty = rounded(lineY_ - py);
     const double tx = rounded((px - lineX_ - slant * ty) / scale);
-    appendNumber(content_, tx);
-    content_ += ' ';
-    appendNumber(content_, ty);
-    content_ += " Td\n";
+    if (tx == 0 && ty < 0) {
+      // The next line below: the leading moves there, and a report's lines
+      // cost one operator each.
+      if (-ty != leading_) {
+        appendNumber(content_, -ty);
+        content_ += " TL\n";
+        leading_ = -ty;
+      }
+      nextLine = true;
+    } else {
+      appendNumber(content_, tx);
+      content_ += ' ';
+      appendNumber(content_, ty);
+      content_ += " Td\n";
+    }
     lineX_ += scale * tx + slant * ty;
     lineY_ -= ty;
   }
-  setSpacingAndShow(font, style, size, scale, text);
+  setSpacingAndShow(font, style, size, scale, text, nextLine);
 }
 
 // Each character moves by (w / 1000 * size + Tc) * scale; the device's
@@ -145,7 +157,7 @@ void Page::showText(const TextStyle& style, std::string_view text, double x, dou
 // differs from the face by the same amount (a fixed-pitch face), and by TJ
 // offsets after the characters that differ otherwise.
 void Page::setSpacingAndShow(const Fonts::Font& font, const TextStyle& style, double size, double scale,
-                             std::string_view text) {
+                             std::string_view text, bool nextLine) {
   const auto spacingOf = [&](char c) {
     const auto code = static_cast<unsigned char>(c);
     return style.advances[code] * pointsPerDot_ / scale - font.widths[code] / 1000 * size;
@@ -160,9 +172,10 @@ void Page::setSpacingAndShow(const Fonts::Font& font, const TextStyle& style, do
                                 [&](char c) { return std::fabs(spacingOf(c) - charSpacing_) <= kSameSpacing; });
   if (even) {
     appendString(content_, text);
-    content_ += "Tj\n";
+    content_ += nextLine ? "'\n" : "Tj\n";
     return;
   }
+  if (nextLine) content_ += "T*\n";
   content_ += '[';
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -74,7 +74,7 @@ class Page {
   void endText();
   void appendRectangle(const Rectangle& area);
   void setSpacingAndShow(const Fonts::Font& font, const TextStyle& style, double size, double scale,
-                         std::string_view text);
+                         std::string_view text, bool nextLine);
   // A device x or y as points from the sheet's left or top edge.
   double pointsX(double x) const { return (layout_.offsetX + x) * pointsPerDot_; }
   double pointsY(double y) const { return (layout_.offsetY + y) * pointsPerDot_; }
@@ -91,6 +91,7 @@ class Page {
   int font_ = 0;
   double fontSize_ = 0;
   double charSpacing_ = 0;
+  double leading_ = 0;
   bool stroked_ = false;
   double lineWidth_ = 1;
   // The line matrix [scale 0 slant -1 x y] of the last run.
