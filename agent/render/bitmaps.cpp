@@ -1,5 +1,6 @@
 #include "agent/render/bitmaps.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -55,25 +56,17 @@ bool describesItsData(const platform::BitmapInfoHeader& header, std::uint64_t co
   return true;
 }
 
-}  // namespace
-
-// Any header that does not match the file makes the bitmap absent, so that
-// the macro of the same name is tried; nothing is read or allocated beyond
-// what the file's own size holds.
-DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
-  const auto path = ComposeLoadPath(state.loadDirectory, name, "bmp");
-  if (!path) return {};
-  std::unique_ptr<platform::File> file;
-  if (state.files.openForReading(path->view(), file) != 0 || !file) return {};
-
+// A bitmap from an open file. Any header that does not match the file makes
+// it absent; nothing is read or allocated beyond what the file's own size holds.
+DeviceBitmap loadOpenFile(RenderState& state, platform::File& file) {
   std::array<std::byte, kFileHeaderSize + kInfoHeaderMax> headers{};
-  if (!ReadExact(*file, std::span(headers).first(kFileHeaderSize + 4))) return {};
+  if (!ReadExact(file, std::span(headers).first(kFileHeaderSize + 4))) return {};
   const std::uint32_t infoSize = readU32(headers, kFileHeaderSize);
   if (infoSize > kInfoHeaderMax || infoSize < kInfoHeaderMin) return {};
-  if (!ReadExact(*file, std::span(headers).subspan(kFileHeaderSize + 4, infoSize - 4))) return {};
+  if (!ReadExact(file, std::span(headers).subspan(kFileHeaderSize + 4, infoSize - 4))) return {};
 
   std::uint64_t actualSize = 0;
-  if (file->size(actualSize) != 0) return {};
+  if (file.size(actualSize) != 0) return {};
   const std::uint32_t fileSize = readU32(headers, 2);
   const std::uint32_t pixelOffset = readU32(headers, 10);
   if (headers[0] != std::byte{'B'} || headers[1] != std::byte{'M'} || fileSize != actualSize) return {};
@@ -96,14 +89,34 @@ DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
   const std::uint32_t blockHeaderSize = kInfoHeaderMin;
   for (std::size_t i = 0; i < 4; ++i) info[i] = static_cast<std::byte>((blockHeaderSize >> (8 * i)) & 0xFF);
   std::memcpy(info.data() + kInfoHeaderMin, headers.data() + kFileHeaderSize + kInfoHeaderMin, headerMasks);
-  if (!ReadExact(*file, std::span(info).subspan(kInfoHeaderMin + headerMasks))) return {};
+  if (!ReadExact(file, std::span(info).subspan(kInfoHeaderMin + headerMasks))) return {};
 
   std::vector<std::byte> pixels(pixelDataSize);
-  if (!ReadExact(*file, pixels)) return {};
+  if (!ReadExact(file, pixels)) return {};
 
   const platform::GdiObject bitmap = state.dc->createDIBitmap(header, pixels, info);
   if (bitmap == platform::kNoObject) return {};
   return DeviceBitmap(*state.dc, bitmap);
+}
+
+}  // namespace
+
+// A file that exists but gives no bitmap is reported (once a document), and
+// the macro of the same name is tried as for an absent one.
+DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
+  const auto path = ComposeLoadPath(state.loadDirectory, name, "bmp");
+  if (!path) return {};
+  std::unique_ptr<platform::File> file;
+  if (state.files.openForReading(path->view(), file) != 0 || !file) return {};
+  DeviceBitmap bitmap = loadOpenFile(state, *file);
+  if (!bitmap && state.badBitmapFile) {
+    auto& reported = state.badBitmapsReported;
+    if (std::find(reported.begin(), reported.end(), path->view()) == reported.end()) {
+      reported.emplace_back(path->view());
+      state.badBitmapFile(path->view());
+    }
+  }
+  return bitmap;
 }
 
 int DrawBitmap(RenderState& state, platform::GdiObject bitmap) {
