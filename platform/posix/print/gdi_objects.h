@@ -4,16 +4,16 @@
 
 #include <cstdint>
 #include <map>
-#include <string>
-#include <utility>
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <utility>
 #include <variant>
 
-#include "platform/device_context.h"
 #include "pdf/font_program.h"
-#include "platform/posix/print/device_font.h"
+#include "platform/device_context.h"
 #include "platform/posix/print/cairo_handles.h"
+#include "platform/posix/print/device_font.h"
 
 namespace vorn::platform::posix {
 

@@ -94,10 +94,11 @@ TEST_F(EmbeddingTest, ALogoOnAHundredPagesIsStoredOnce) {
 }
 
 TEST_F(EmbeddingTest, OneEmbeddedFontPerFileAndFace) {
-  // Five font requests on one page, from two files: Courier New at three
-  // pitches, underlined, and Arial.
-  const std::string stream = "ten\n\x02" "A120\ntwelve\n\x02" "A170\nseventeen\n\x02" "B1\nunderlined\n\x02" "B0\x02"
-                             "H1\nproportional\n";
+  // Seven font requests on one page, from two files: Courier New at two
+  // pitches, without a family preference (typeface 5), a step lighter (the
+  // same Regular file), underlined, and Arial.
+  const std::string stream = "ten\n\x02" "A120\ntwelve\n\x02" "G5\nfamily none\n\x02" "C`1\nlighter\n\x02" "C0\x02"
+                             "G0\x02" "B1\nunderlined\n\x02" "B0\x02" "H1\nproportional\n";
   const fs::path pdf = render(stream);
   const std::string fonts = commandOutput("pdffonts " + shellQuoted(pdf));
   EXPECT_EQ(std::count(fonts.begin(), fonts.end(), '\n'), 2 + 2) << fonts;  // the heading's two lines and two fonts
@@ -105,6 +106,8 @@ TEST_F(EmbeddingTest, OneEmbeddedFontPerFileAndFace) {
   EXPECT_NE(fonts.find("+LiberationSans "), std::string::npos) << fonts;
   EXPECT_EQ(occurrences(pdf, "/FontFile2"), 2u);
   EXPECT_EQ(occurrences(pdf, "/Subtype/Type0"), 2u) << "one font dictionary per face, at every size";
+  EXPECT_EQ(extractedLines(Reader::poppler, pdf),
+            (std::vector<std::string>{"ten", "twelve", "family none", "lighter", "underlined", "proportional"}));
 }
 
 struct FileChange {
