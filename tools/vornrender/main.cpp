@@ -16,7 +16,7 @@
 #include "platform/device_mode.h"
 #include "platform/error.h"
 #include "platform/file.h"
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 #include "platform/printer_system.h"
 #include "platform/registry.h"
 #include "tools/vornrender/page_counting_device.h"
@@ -69,7 +69,7 @@ int render(const RenderOptions& options) {
   std::uint32_t optionBits = options.optionBits;
   std::string outputFile;
   if (options.outputFile) {
-    printers = platform::posix::createPdfPrinterSystem(options.pdf);
+    printers = platform::createPdfPrinterSystem(options.pdf);
     printerName = options.pdf.name;
     optionBits |= vorn::OPT_TO_FILE;
     outputFile = platform::ansiFromUtf8(*options.outputFile);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 
 namespace vorn::tools {
 
@@ -14,7 +14,7 @@ struct RenderOptions {
   std::string streamFile;
   std::optional<std::string> outputFile;   // -o: straight to a PDF file
   std::optional<std::string> printerName;  // --printer: through the printer system
-  platform::posix::PdfPrinterSettings pdf;        // the device behind -o
+  platform::PdfPrinterSettings pdf;        // the device behind -o
   std::uint32_t optionBits = 0;            // OPT_… renderer bits
   std::string loadDirectory;
   std::uint16_t mainTray = 0;

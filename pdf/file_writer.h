@@ -4,42 +4,24 @@
 // document of any length streams through in bounded memory.
 #pragma once
 
-#include <zlib.h>
-
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace vorn::platform::posix {
+#include "pdf/deflate.h"
 
-// zlib's deflate (the FlateDecode filter), its state made once and reset
-// for each stream: making it anew costs more than compressing a page.
-class Deflater {
- public:
-  Deflater();
-  ~Deflater();
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
+namespace vorn::pdf {
 
-  // `data` compressed into `compressed`; false when zlib fails.
-  bool compress(std::span<const unsigned char> data, std::string& compressed);
-
- private:
-  z_stream stream_{};
-  bool ready_ = false;
-};
-
-class PdfWriter {
+class FileWriter {
  public:
   // Receives the file's bytes in order; false when they could not be written.
   using Sink = std::function<bool(std::span<const unsigned char>)>;
   static constexpr std::size_t kFlushSize = 64 * 1024;
 
-  explicit PdfWriter(Sink sink);
+  explicit FileWriter(Sink sink);
 
   // A number for an object written later (forward references are fine).
   int reserveObject();
@@ -51,11 +33,14 @@ class PdfWriter {
   void writeStream(int id, std::string_view dictionary, std::string_view data, bool deflate = true);
   // Hands what is buffered to the sink.
   void flush();
-  // The cross-reference table and trailer naming `catalog` and `info`, then a flush.
-  void finish(int catalog, int info);
+  // The cross-reference table and the trailer naming `catalog`, `info` and
+  // the file identifier `id` (16 bytes, both halves of /ID), then a flush.
+  void finish(int catalog, int info, std::span<const unsigned char, 16> id);
 
-  // Whether the sink or zlib failed; everything after a failure is dropped.
+  // Whether the sink or the compressor failed; everything after a failure is dropped.
   bool failed() const { return failed_; }
+  // The bytes made so far.
+  std::uint64_t size() const { return written_; }
 
  private:
   void append(std::string_view bytes);
@@ -70,4 +55,4 @@ class PdfWriter {
   bool failed_ = false;
 };
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::pdf

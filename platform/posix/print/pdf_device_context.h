@@ -1,5 +1,6 @@
 // The printer device context on Linux: a PDF written as the pages are
-// drawn, in device units (one unit is one printer dot).
+// drawn, through the PDF library, in device units (one unit is one printer
+// dot). Every document is PDF/A-2u.
 //
 // Each page takes its size and orientation from the settings in force when
 // it starts; ResetDCA records settings for the pages that follow. The PDF
@@ -11,19 +12,20 @@
 #include <string>
 
 #include "platform/device_mode.h"
-#include "platform/posix/print/cairo_drawing_context.h"
-#include "platform/posix/print/pdf_document.h"
+#include "platform/posix/print/drawing_context.h"
+#include "pdf/document.h"
 #include "platform/posix/print/pdf_output.h"
+#include "platform/posix/print/pdf_page_target.h"
 #include "platform/posix/print/printer_settings.h"
 
 namespace vorn::platform::posix {
 
-class CairoDeviceContext final : public CairoDrawingContext {
+class PdfDeviceContext final : public DrawingContext {
  public:
   // A printer device with the printer's defaults, merged with `init` when given.
-  CairoDeviceContext(std::shared_ptr<const PrinterDeviceSetup> setup, const DeviceMode* init)
-      : CairoDrawingContext(std::move(setup), init) {}
-  ~CairoDeviceContext() override;
+  PdfDeviceContext(std::shared_ptr<const PrinterDeviceSetup> setup, const DeviceMode* init)
+      : DrawingContext(std::move(setup), init) {}
+  ~PdfDeviceContext() override;
 
   int startDoc(const DocInfo& info) override;
   int endDoc() override;
@@ -33,12 +35,12 @@ class CairoDeviceContext final : public CairoDrawingContext {
 
  protected:
   // The open page; null between pages.
-  DrawingTarget* target() override { return pageOpen_ ? page_ : nullptr; }
+  DrawingTarget* target() override { return pageOpen_ ? page_.get() : nullptr; }
   bool outputBroken() const override { return outputFailed_; }
 
  private:
   bool writeToOutput(std::span<const unsigned char> data);
-  PdfPageLayout pageLayout() const;
+  pdf::PageLayout pageLayout() const;
   // Drops the open document without completing it.
   void abandonDocument();
   // Opens the spooler output again when the first page's settings differ
@@ -52,8 +54,8 @@ class CairoDeviceContext final : public CairoDrawingContext {
   bool pageStartedInDoc_ = false;
   bool outputFailed_ = false;
   bool discardOutput_ = false;
-  std::unique_ptr<PdfDocument> document_;
-  PdfPage* page_ = nullptr;  // the open page, in document_
+  std::unique_ptr<pdf::Document> document_;
+  std::unique_ptr<PdfPageTarget> page_;  // drawing onto the open page, in document_
   bool docOpen_ = false;
   bool pageOpen_ = false;
 };

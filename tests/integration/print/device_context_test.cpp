@@ -1,4 +1,4 @@
-// The cairo device context: pages, bitmaps, escapes and the text position,
+// The printer device context: pages, bitmaps, escapes and the text position,
 // read back from the PDF it writes.
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/device_mode.h"
 #include "platform/error.h"
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 #include "platform/printer_system.h"
 #include "tests/integration/print/poppler.h"
 #include "tests/support/test_support.h"
@@ -18,12 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CairoDeviceTest : public ::testing::Test {
+class DeviceContextTest : public ::testing::Test {
  protected:
   std::unique_ptr<DeviceContext> device(int dpi) {
-    posix::PdfPrinterSettings settings;
+    PdfPrinterSettings settings;
     settings.resolution = dpi;
-    printers_ = posix::createPdfPrinterSystem(settings);
+    printers_ = createPdfPrinterSystem(settings);
     return printers_->createDC("PDF", nullptr);
   }
   fs::path pdf() const { return root_.path() / "out.pdf"; }
@@ -32,7 +32,7 @@ class CairoDeviceTest : public ::testing::Test {
   std::unique_ptr<PrinterSystem> printers_;
 };
 
-TEST_F(CairoDeviceTest, EachPageTakesTheOrientationInForceWhenItStarts) {
+TEST_F(DeviceContextTest, EachPageTakesTheOrientationInForceWhenItStarts) {
   auto dc = device(600);
   ASSERT_GT(dc->startDoc({"Vorn: T", pdf().string()}), 0);
   DeviceMode landscape(DeviceMode::kPublicSize);
@@ -59,7 +59,7 @@ TEST_F(CairoDeviceTest, EachPageTakesTheOrientationInForceWhenItStarts) {
   EXPECT_LT(sizes[2].width, sizes[2].height);
 }
 
-TEST_F(CairoDeviceTest, PassthroughIsNotSupported) {
+TEST_F(DeviceContextTest, PassthroughIsNotSupported) {
   auto dc = device(600);
   std::array<std::byte, 4> passthrough{};
   const std::int32_t code = kPassthrough;
@@ -72,7 +72,7 @@ TEST_F(CairoDeviceTest, PassthroughIsNotSupported) {
   EXPECT_LT(dc->escape(kPassthrough, raw), 0);
 }
 
-TEST_F(CairoDeviceTest, TextAdvancesTheCurrentPositionByItsWidth) {
+TEST_F(DeviceContextTest, TextAdvancesTheCurrentPositionByItsWidth) {
   auto dc = device(600);
   FontRequest courier;
   courier.height = -100;  // 12 point at 600 dpi
@@ -99,7 +99,7 @@ TEST_F(CairoDeviceTest, TextAdvancesTheCurrentPositionByItsWidth) {
   ASSERT_GT(dc->endDoc(), 0);
 }
 
-TEST_F(CairoDeviceTest, TextOutsideAPageFails) {
+TEST_F(DeviceContextTest, TextOutsideAPageFails) {
   auto dc = device(600);
   EXPECT_FALSE(dc->textOut(0, 0, "x"));
   EXPECT_LE(dc->endPage(), 0);
@@ -134,7 +134,7 @@ SmallBitmap smallBitmap() {
   return b;
 }
 
-TEST_F(CairoDeviceTest, BitBltDrawsOneBitmapPixelPerDeviceUnitWithoutSmoothing) {
+TEST_F(DeviceContextTest, BitBltDrawsOneBitmapPixelPerDeviceUnitWithoutSmoothing) {
   auto dc = device(72);  // one device unit is one point
   const SmallBitmap b = smallBitmap();
   const GdiObject bitmap = dc->createDIBitmap(b.header, b.bits, b.info);

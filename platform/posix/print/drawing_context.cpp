@@ -1,4 +1,4 @@
-#include "platform/posix/print/cairo_drawing_context.h"
+#include "platform/posix/print/drawing_context.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,21 +51,21 @@ PageGeometry pageGeometry(const PrinterDescription& printer, const PageSettings&
   return g;
 }
 
-CairoDrawingContext::CairoDrawingContext(std::shared_ptr<const PrinterDeviceSetup> setup, const DeviceMode* init)
+DrawingContext::DrawingContext(std::shared_ptr<const PrinterDeviceSetup> setup, const DeviceMode* init)
     : setup_(std::move(setup)), objects_(std::make_shared<GdiObjectTable>()) {
   settings_ = pageSettings(setup_->printer, init);
   dpi_ = settings_.resolution;  // fixed for the device's life
   geometry_ = pageGeometry(setup_->printer, settings_, dpi_);
 }
 
-CairoDrawingContext::CairoDrawingContext(const CairoDrawingContext& other, std::shared_ptr<GdiObjectTable> objects)
+DrawingContext::DrawingContext(const DrawingContext& other, std::shared_ptr<GdiObjectTable> objects)
     : setup_(other.setup_),
       objects_(std::move(objects)),
       dpi_(other.dpi_),
       settings_(other.settings_),
       geometry_(other.geometry_) {}
 
-int CairoDrawingContext::getDeviceCaps(int index) {
+int DrawingContext::getDeviceCaps(int index) {
   switch (index) {
     case kLogPixelsX:
     case kLogPixelsY: return dpi_;
@@ -85,9 +85,9 @@ int CairoDrawingContext::getDeviceCaps(int index) {
   }
 }
 
-std::uint32_t CairoDrawingContext::setTextAlign(std::uint32_t align) { return std::exchange(textAlign_, align); }
+std::uint32_t DrawingContext::setTextAlign(std::uint32_t align) { return std::exchange(textAlign_, align); }
 
-int CairoDrawingContext::setBkMode(int mode) {
+int DrawingContext::setBkMode(int mode) {
   if (mode != kTransparent && mode != kOpaque) {
     setLastError(kErrorInvalidParameter);
     return 0;
@@ -95,21 +95,34 @@ int CairoDrawingContext::setBkMode(int mode) {
   return std::exchange(bkMode_, mode);
 }
 
-const CairoFont* CairoDrawingContext::currentFont() {
+std::shared_ptr<DeviceFont> DrawingContext::makeFont(const FontRequest& request) {
+  if (!setup_->fonts) return nullptr;
+  const std::shared_ptr<const ResolvedFace> face = setup_->fonts->resolve(request);
+  if (!face) return nullptr;
+  std::string error;
+  auto program = objects_->fontProgram(face->file, face->index, error);
+  if (!program) {
+    setup_->fonts->reportUnreadable(error);
+    return nullptr;
+  }
+  return DeviceFont::create(*face, std::move(program), request, dpi_);
+}
+
+const DeviceFont* DrawingContext::currentFont() {
   if (font_) return font_.get();
   if (!stockFont_) {
     FontRequest stock;  // the device's font before any is selected: 12 point, the default face
     stock.weight = 400;
     stock.pitchAndFamily = 0x22;
     stock.faceName = "Arial";
-    if (setup_->fonts) stockFont_ = CairoFont::create(setup_->fonts->resolve(stock), stock, dpi_);
+    stockFont_ = makeFont(stock);
   }
   return stockFont_.get();
 }
 
-bool CairoDrawingContext::textOut(std::int32_t x, std::int32_t y, std::string_view text) {
+bool DrawingContext::textOut(std::int32_t x, std::int32_t y, std::string_view text) {
   DrawingTarget* canvas = target();
-  const CairoFont* font = currentFont();
+  const DeviceFont* font = currentFont();
   if (canvas == nullptr || font == nullptr) {
     setLastError(kErrorInvalidHandle);
     return false;
@@ -152,21 +165,21 @@ bool CairoDrawingContext::textOut(std::int32_t x, std::int32_t y, std::string_vi
   return true;
 }
 
-bool CairoDrawingContext::moveTo(std::int32_t x, std::int32_t y) {
+bool DrawingContext::moveTo(std::int32_t x, std::int32_t y) {
   positionX_ = x;
   positionY_ = y;
   return true;
 }
 
-bool CairoDrawingContext::getCurrentPosition(Point& position) {
+bool DrawingContext::getCurrentPosition(Point& position) {
   position.x = static_cast<std::int32_t>(std::lround(positionX_));
   position.y = static_cast<std::int32_t>(std::lround(positionY_));
   return true;
 }
 
-GdiObject CairoDrawingContext::createFont(const FontRequest& request) {
-  std::shared_ptr<CairoFont> font;
-  if (setup_->fonts) font = CairoFont::create(setup_->fonts->resolve(request), request, dpi_);
+GdiObject DrawingContext::createFont(const FontRequest& request) {
+  std::shared_ptr<DeviceFont> font;
+  font = makeFont(request);
   if (!font) {
     setLastError(kErrorInvalidParameter);
     return kNoObject;
@@ -174,7 +187,7 @@ GdiObject CairoDrawingContext::createFont(const FontRequest& request) {
   return objects_->add(std::move(font));
 }
 
-GdiObject CairoDrawingContext::selectObject(GdiObject object) {
+GdiObject DrawingContext::selectObject(GdiObject object) {
   if (objects_->isFont(object)) {
     font_ = object == kStockFont ? nullptr : objects_->font(object);
     return std::exchange(fontHandle_, object);
@@ -182,12 +195,12 @@ GdiObject CairoDrawingContext::selectObject(GdiObject object) {
   return selectBitmap(object);
 }
 
-GdiObject CairoDrawingContext::selectBitmap(GdiObject) {
+GdiObject DrawingContext::selectBitmap(GdiObject) {
   setLastError(kErrorInvalidHandle);
   return kNoObject;
 }
 
-bool CairoDrawingContext::deleteObject(GdiObject object) {
+bool DrawingContext::deleteObject(GdiObject object) {
   if (object == kStockFont || object == kStockBitmap) return true;  // stock objects stay
   if (!objects_->remove(object)) {
     setLastError(kErrorInvalidHandle);
@@ -196,14 +209,14 @@ bool CairoDrawingContext::deleteObject(GdiObject object) {
   return true;
 }
 
-GdiObject CairoDrawingContext::getCurrentObject(std::uint32_t kind) {
+GdiObject DrawingContext::getCurrentObject(std::uint32_t kind) {
   if (kind == kObjFont) return fontHandle_;
   if (kind == kObjBitmap) return bitmapHandle_;
   setLastError(kErrorInvalidParameter);
   return kNoObject;
 }
 
-GdiObject CairoDrawingContext::createDIBitmap(const BitmapInfoHeader& header, std::span<const std::byte> bits,
+GdiObject DrawingContext::createDIBitmap(const BitmapInfoHeader& header, std::span<const std::byte> bits,
                                              std::span<const std::byte> info) {
   CairoSurface image = imageFromDib(header, bits, info);
   if (!image) {
@@ -217,7 +230,7 @@ GdiObject CairoDrawingContext::createDIBitmap(const BitmapInfoHeader& header, st
   return objects_->add(std::move(bitmap));
 }
 
-bool CairoDrawingContext::getBitmapSize(GdiObject object, std::int32_t& width, std::int32_t& height) {
+bool DrawingContext::getBitmapSize(GdiObject object, std::int32_t& width, std::int32_t& height) {
   if (object == kStockBitmap) {
     width = height = 1;
     return true;
@@ -232,14 +245,14 @@ bool CairoDrawingContext::getBitmapSize(GdiObject object, std::int32_t& width, s
   return true;
 }
 
-std::unique_ptr<DeviceContext> CairoDrawingContext::createCompatibleDC() {
+std::unique_ptr<DeviceContext> DrawingContext::createCompatibleDC() {
   return std::make_unique<CairoMemoryContext>(*this, objects_);
 }
 
-bool CairoDrawingContext::bitBlt(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+bool DrawingContext::bitBlt(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                                 DeviceContext& source, std::int32_t sourceX, std::int32_t sourceY,
                                 std::uint32_t rop) {
-  auto* memory = dynamic_cast<CairoDrawingContext*>(&source);  // a memory device of this printer
+  auto* memory = dynamic_cast<DrawingContext*>(&source);  // a memory device of this printer
   DrawingTarget* canvas = target();
   if (rop != kSrcCopy || memory == nullptr || memory->objects_ != objects_ || !memory->bitmap_ ||
       canvas == nullptr || width < 0 || height < 0) {
@@ -260,7 +273,7 @@ bool CairoDrawingContext::bitBlt(std::int32_t x, std::int32_t y, std::int32_t wi
   return true;
 }
 
-int CairoDrawingContext::escape(int function, std::span<const std::byte> input) {
+int DrawingContext::escape(int function, std::span<const std::byte> input) {
   if (function == kQueryEscSupport) {
     if (input.size() < sizeof(std::uint16_t)) return -1;
     std::int32_t asked = 0;

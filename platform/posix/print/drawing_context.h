@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/device_context.h"
-#include "platform/posix/print/cairo_font.h"
+#include "platform/posix/print/device_font.h"
 #include "platform/posix/print/drawing_target.h"
 #include "platform/posix/print/font_resolver.h"
 #include "platform/posix/print/gdi_objects.h"
@@ -44,11 +44,11 @@ struct PageGeometry {
 };
 PageGeometry pageGeometry(const PrinterDescription& printer, const PageSettings& settings, int dpi);
 
-class CairoDrawingContext : public DeviceContext {
+class DrawingContext : public DeviceContext {
  public:
-  ~CairoDrawingContext() override = default;
-  CairoDrawingContext(const CairoDrawingContext&) = delete;
-  CairoDrawingContext& operator=(const CairoDrawingContext&) = delete;
+  ~DrawingContext() override = default;
+  DrawingContext(const DrawingContext&) = delete;
+  DrawingContext& operator=(const DrawingContext&) = delete;
 
   int getDeviceCaps(int index) override;
   std::uint32_t setTextAlign(std::uint32_t align) override;
@@ -75,9 +75,9 @@ class CairoDrawingContext : public DeviceContext {
 
  protected:
   // A printer device: the printer's defaults, merged with `init` when given.
-  CairoDrawingContext(std::shared_ptr<const PrinterDeviceSetup> setup, const DeviceMode* init);
+  DrawingContext(std::shared_ptr<const PrinterDeviceSetup> setup, const DeviceMode* init);
   // A device of the same printer that shares `other`'s objects.
-  explicit CairoDrawingContext(const CairoDrawingContext& other, std::shared_ptr<GdiObjectTable> objects);
+  explicit DrawingContext(const DrawingContext& other, std::shared_ptr<GdiObjectTable> objects);
 
   // Where drawing goes now; null when nothing can be drawn.
   virtual DrawingTarget* target() = 0;
@@ -96,15 +96,17 @@ class CairoDrawingContext : public DeviceContext {
   std::shared_ptr<BitmapObject> bitmap_;  // the selected bitmap, null for the stock one
 
  private:
-  const CairoFont* currentFont();
+  const DeviceFont* currentFont();
+  // The font for a request, its face's file read when the device first uses it; null on failure.
+  std::shared_ptr<DeviceFont> makeFont(const FontRequest& request);
 
   std::uint32_t textAlign_ = 0;
   int bkMode_ = 2;  // OPAQUE
   double positionX_ = 0;
   double positionY_ = 0;
   GdiObject fontHandle_ = kStockFont;
-  std::shared_ptr<CairoFont> font_;
-  std::shared_ptr<CairoFont> stockFont_;
+  std::shared_ptr<DeviceFont> font_;
+  std::shared_ptr<DeviceFont> stockFont_;
 };
 
 }  // namespace vorn::platform::posix

@@ -8,33 +8,33 @@
 #include <cstdint>
 #include <string>
 
-namespace vorn::platform::posix {
+namespace vorn::pdf {
 
 // Three decimals are a thousandth of a printer dot, or of a glyph width unit.
-inline constexpr int kPdfDecimals = 3;
+inline constexpr int kDecimals = 3;
 
-inline double roundedForPdf(double value, int decimals = kPdfDecimals) {
+inline double rounded(double value, int decimals = kDecimals) {
   constexpr double kPowersOfTen[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
   const double scale = kPowersOfTen[std::clamp(decimals, 0, 9)];
   return std::round(value * scale) / scale;
 }
 
-inline void appendNumber(std::string& out, double value, int decimals = kPdfDecimals) {
-  const double rounded = roundedForPdf(value, decimals);
-  if (!std::isfinite(rounded) || std::fabs(rounded) >= 1e15) {
+inline void appendNumber(std::string& out, double value, int decimals = kDecimals) {
+  const double r = rounded(value, decimals);
+  if (!std::isfinite(r) || std::fabs(r) >= 1e15) {
     out += '0';  // nothing on a page is that far: a broken value must not break the file
     return;
   }
   char text[48];
-  if (rounded == std::trunc(rounded)) {
-    const auto result = std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(rounded));
+  if (r == std::trunc(r)) {
+    const auto result = std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(r));
     out.append(text, static_cast<std::size_t>(result.ptr - text));
     return;
   }
-  const auto result = std::to_chars(text, text + sizeof text, rounded, std::chars_format::fixed, decimals);
+  const auto result = std::to_chars(text, text + sizeof text, r, std::chars_format::fixed, decimals);
   const char* end = result.ptr;
   while (end[-1] == '0') --end;  // not an integer: a nonzero decimal stops this
   out.append(text, static_cast<std::size_t>(end - text));
 }
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::pdf

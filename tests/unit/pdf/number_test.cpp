@@ -2,9 +2,9 @@
 // the precision asked for.
 #include <gtest/gtest.h>
 
-#include "platform/posix/print/pdf_number.h"
+#include "pdf/number.h"
 
-namespace vorn::platform::posix {
+namespace vorn::pdf {
 namespace {
 
 struct NumberCase {
@@ -32,4 +32,4 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{1e300, 3, "0"}));
 
 }  // namespace
-}  // namespace vorn::platform::posix
+}  // namespace vorn::pdf

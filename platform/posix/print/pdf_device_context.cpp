@@ -1,7 +1,8 @@
-#include "platform/posix/print/cairo_device_context.h"
+#include "platform/posix/print/pdf_device_context.h"
 
 #include <string>
 
+#include "platform/ansi_code_page.h"
 #include "platform/error.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/print/file_output.h"
@@ -13,11 +14,11 @@ constexpr int kSpError = -1;  // EndDoc/EndPage failure
 
 }  // namespace
 
-CairoDeviceContext::~CairoDeviceContext() { abandonDocument(); }
+PdfDeviceContext::~PdfDeviceContext() { abandonDocument(); }
 
-void CairoDeviceContext::abandonDocument() {
+void PdfDeviceContext::abandonDocument() {
   discardOutput_ = true;  // whatever is still buffered goes nowhere
-  page_ = nullptr;
+  page_.reset();
   document_.reset();
   output_.reset();  // removes the partial file or cancels the spooler job
   docOpen_ = false;
@@ -26,7 +27,7 @@ void CairoDeviceContext::abandonDocument() {
   outputFailed_ = false;
 }
 
-bool CairoDeviceContext::writeToOutput(std::span<const unsigned char> data) {
+bool PdfDeviceContext::writeToOutput(std::span<const unsigned char> data) {
   if (discardOutput_) return true;
   if (outputFailed_ || !output_ || !output_->write(data)) {
     outputFailed_ = true;
@@ -35,12 +36,12 @@ bool CairoDeviceContext::writeToOutput(std::span<const unsigned char> data) {
   return true;
 }
 
-PdfPageLayout CairoDeviceContext::pageLayout() const {
+pdf::PageLayout PdfDeviceContext::pageLayout() const {
   return {geometry_.widthPoints, geometry_.heightPoints, dpi_, geometry_.offsetX, geometry_.offsetY,
           geometry_.physicalWidth - 2 * geometry_.offsetX, geometry_.physicalHeight - 2 * geometry_.offsetY};
 }
 
-int CairoDeviceContext::startDoc(const DocInfo& info) {
+int PdfDeviceContext::startDoc(const DocInfo& info) {
   if (docOpen_) {
     setLastError(kErrorInvalidFunction);
     return 0;
@@ -60,13 +61,15 @@ int CairoDeviceContext::startDoc(const DocInfo& info) {
   if (!output_) return 0;
 
   outputFailed_ = false;
-  document_ = std::make_unique<PdfDocument>([this](std::span<const unsigned char> data) { return writeToOutput(data); },
-                                            info.docName);
+  pdf::DocumentInfo about;
+  about.title = utf8FromAnsi(info.docName);
+  document_ = std::make_unique<pdf::Document>(
+      [this](std::span<const unsigned char> data) { return writeToOutput(data); }, std::move(about));
   docOpen_ = true;
   return output_->jobId();
 }
 
-int CairoDeviceContext::endDoc() {
+int PdfDeviceContext::endDoc() {
   if (!docOpen_) {
     setLastError(kErrorInvalidFunction);
     return kSpError;
@@ -97,7 +100,7 @@ int CairoDeviceContext::endDoc() {
   return 1;
 }
 
-int CairoDeviceContext::startPage() {
+int PdfDeviceContext::startPage() {
   if (!docOpen_ || pageOpen_) {
     setLastError(kErrorInvalidFunction);
     return kSpError;
@@ -108,7 +111,7 @@ int CairoDeviceContext::startPage() {
   }
   if (outputFailed_) return kSpError;  // the last error is the output's
   geometry_ = pageGeometry(setup_->printer, settings_, dpi_);
-  page_ = &document_->startPage(pageLayout());
+  page_ = std::make_unique<PdfPageTarget>(document_->startPage(pageLayout()));
   pageOpen_ = true;
   return 1;
 }
@@ -117,7 +120,7 @@ int CairoDeviceContext::startPage() {
 // before the first page, after StartDocA has created the spooler job. The
 // PDF goes out no earlier than the end of the first page, so a job created with other
 // settings is given up and created again with those of the first page.
-bool CairoDeviceContext::reopenOutputForFirstPage() {
+bool PdfDeviceContext::reopenOutputForFirstPage() {
   if (!outputFromPrinter_ || !setup_->outputTakesSettings) return true;
   if (settings_.duplex == outputSettings_.duplex && settings_.defaultSource == outputSettings_.defaultSource) {
     return true;
@@ -132,14 +135,14 @@ bool CairoDeviceContext::reopenOutputForFirstPage() {
   return true;
 }
 
-int CairoDeviceContext::endPage() {
+int PdfDeviceContext::endPage() {
   if (!pageOpen_) {
     setLastError(kErrorInvalidFunction);
     return kSpError;
   }
+  page_.reset();
   document_->endPage();
   const bool ok = !document_->failed() && !outputFailed_;
-  page_ = nullptr;
   pageOpen_ = false;
   if (!ok) {
     if (lastError() == kErrorSuccess) setLastError(kErrorWriteFault);
@@ -148,7 +151,7 @@ int CairoDeviceContext::endPage() {
   return 1;
 }
 
-bool CairoDeviceContext::resetDC(const DeviceMode& mode) {
+bool PdfDeviceContext::resetDC(const DeviceMode& mode) {
   const int resolution = dpi_;
   settings_ = pageSettings(setup_->printer, &mode);
   settings_.resolution = resolution;

@@ -1,5 +1,7 @@
 // A printer system of one PDF printer that no configuration names: for tools
-// and tests that render straight to PDF on Linux.
+// and tests that render straight to PDF. It stands where Windows has its
+// "print to PDF" printer and exists on Linux only, like the built-in PDF
+// printers (its documents are those printers' PDF/A-2u files).
 #pragma once
 
 #include <memory>
@@ -7,7 +9,7 @@
 
 #include "platform/printer_system.h"
 
-namespace vorn::platform::posix {
+namespace vorn::platform {
 
 // The printer's settings. Documents without an output file go to
 // `outputFolder` like a built-in printer's.
@@ -21,4 +23,4 @@ struct PdfPrinterSettings {
 };
 std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& settings);
 
-}  // namespace vorn::platform::posix
+}  // namespace vorn::platform
