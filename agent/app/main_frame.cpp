@@ -39,6 +39,7 @@ CMainFrame::CMainFrame(AgentServices& services, RenderState& render, std::string
 
 CMainFrame::~CMainFrame() {
   render_.deviceMode = nullptr;
+  render_.badBitmapFile = nullptr;
   deviceMode.reset();
   if (jobs_) jobs_->jobend();
   // The remaining members go in reverse order of declaration: the host link
@@ -57,6 +58,7 @@ int CMainFrame::CreateWindowState() {
   render_.loadDirectory = profile.loadarea;
   render_.mainTray = profile.MainTray;
   render_.altTray = profile.AltTray;
+  render_.badBitmapFile = [this](std::string_view path) { eventSource.LogErrorPair("bad bitmap file", path); };
 
   const JobSettings settings = jobSettingsFromProfile(profile);
   if (settings.needsPrinter()) {

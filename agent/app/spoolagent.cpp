@@ -1,7 +1,11 @@
 // spoolagent: the printer agent of one profile.
 //   spoolagent /profile="<name>"
+//   spoolagent --version
+#include <string>
+
 #include "agent/app/spoolagent_app.h"
 #include "agent/render/render_state.h"
+#include "common/version.h"
 #include "platform/clock.h"
 #include "platform/event_log.h"
 #include "platform/event_loop.h"
@@ -14,6 +18,13 @@
 
 int main(int argc, char** argv) {
   using namespace vorn;
+
+  // "--version" alone; any other command line is read for /profile= as ever.
+  const std::string commandLine = platform::commandLineTail(argc, argv);
+  if (commandLine == "--version") {
+    platform::writeStandardOutput(VersionLine("spoolagent"));
+    return 0;
+  }
 
   auto loop = platform::createEventLoop();
   platform::Registry& registry = platform::systemRegistry();
@@ -33,6 +44,6 @@ int main(int argc, char** argv) {
   // The renderer's one state record for this process.
   RenderState render(*printers, services.files);
 
-  CSpoolagentApp app(services, render, platform::commandLineTail(argc, argv));
+  CSpoolagentApp app(services, render, commandLine);
   return app.Run();
 }

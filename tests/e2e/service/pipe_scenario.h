@@ -11,8 +11,10 @@
 namespace vorn::e2e {
 
 // Writes `profiles` (no host values), registers the copied service and
-// starts it; returns once it runs.
-void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles);
+// starts it; returns once it runs. The programs go to `programs` when one is
+// given, else to a folder of the root.
+void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles,
+                         const std::filesystem::path& programs = {});
 // The same with a registry file of the test's own.
 void startWithStubAgentsAndRegistry(ServiceScenario& scenario, const std::string& registryFile);
 
