@@ -54,3 +54,10 @@ endif()
 if(VORN_LINKER)
   add_link_options(-fuse-ld=${VORN_LINKER})
 endif()
+# mold 1.10 may start the RELRO segment at a thread-local .tbss left in the
+# page before the writable segment, which the loader then cannot protect
+# ("cannot apply additional memory protection after relocation"); every
+# segment on pages of its own keeps RELRO page-aligned.
+if(VORN_LINKER STREQUAL "mold")
+  add_link_options(-Wl,-z,separate-loadable-segments)
+endif()

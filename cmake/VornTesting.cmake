@@ -31,7 +31,11 @@ function(vorn_add_test name)
       set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
     endif()
   else()
-    set(properties ENVIRONMENT "${environment}")
+    # Every PDF a test leaves in its temporary root is kept for pdf_files_check,
+    # which runs after the tests that make them.
+    set(properties ENVIRONMENT "${environment}"
+        ENVIRONMENT_MODIFICATION "VORN_PDF_COLLECT=set:${VORN_PDF_COLLECTION}"
+        FIXTURES_REQUIRED pdf_collection)
     if(ARG_LABELS)
       list(APPEND properties LABELS "${ARG_LABELS}")
     endif()

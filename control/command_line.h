@@ -7,7 +7,7 @@
 
 namespace vorn {
 
-enum class CommandWord { Help, Create, Delete, Start, Stop, Show, Run, Kill };
+enum class CommandWord { Help, Version, Create, Delete, Start, Stop, Show, Run, Kill };
 
 struct Command {
   CommandWord word = CommandWord::Help;

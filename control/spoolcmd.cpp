@@ -1,12 +1,13 @@
 // spoolcmd: installs, uninstalls, starts and stops the print service, and
 // lists, starts and ends its agents.
-//   spoolcmd help | create | delete | start | stop | show | run /profile=name | kill /profile=name
+//   spoolcmd help | --version | create | delete | start | stop | show | run /profile=name | kill /profile=name
 #include <memory>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "common/service_identity.h"
+#include "common/version.h"
 #include "control/command_line.h"
 #include "control/console.h"
 #include "control/pipe_commands.h"
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
   const Command& command = std::get<Command>(parsed);
   if (command.word == CommandWord::Help) {
     platform::writeStandardOutput(kHelpText);
+    platform::exitProcess(0);
+  }
+  if (command.word == CommandWord::Version) {
+    platform::writeStandardOutput(VersionLine("spoolcmd"));
     platform::exitProcess(0);
   }
 

@@ -1,6 +1,8 @@
 // Processes this process starts, and their handles.
 // Stands for: CreateProcessA, TerminateProcess, GetExitCodeProcess,
-// GetProcessId, CloseHandle of a process.
+// GetProcessId, CloseHandle of a process; CreateJobObjectA,
+// SetInformationJobObject (JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE),
+// AssignProcessToJobObject.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +41,12 @@ struct ProcessStart {
   // none. On POSIX it is placed at descriptor 3 and the new process gets no
   // other descriptor beyond 0 to 2.
   Event* inheritedEvent = nullptr;
+  // The new process ends when this process ends, in whatever way: on
+  // Windows it is put in a job object with JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE
+  // whose one handle this process holds. POSIX has no such object; there the
+  // child learns of this process's end through its inherited event (event.h)
+  // and ends itself.
+  bool endWithThisProcess = false;
 };
 
 // A process handle. It is signalled (wait.h) once the process has ended.

@@ -31,14 +31,20 @@ class Event : public Waitable {
 // with the handle inheritable when `inheritable`. 0 with `event` set, or the
 // Win32 code of the failure (also the last error) with `event` empty.
 // A wait (wait.h) for a signalled auto-reset event resets it.
+//
+// On POSIX an event created inheritable is, in the child that inherits it,
+// also signalled (for good) once this process has ended, however it ended:
+// so a child can end with its creator. Windows keeps such an event alive in
+// the child; there the creator's end is a job object's (child_process.h).
 std::uint32_t createEvent(bool manualReset, bool initiallySignalled, bool inheritable,
                           std::unique_ptr<Event>& event);
 
 // The event this process inherited under `handleValue` (the number its
 // parent passed it, see Event::inheritedHandleValue), treated as an
-// auto-reset event; null when `handleValue` names no event of this process
-// (on POSIX: descriptor `handleValue` is no eventfd), which is then left
-// alone. The object takes the handle over: take it once.
+// auto-reset event that this process only waits for; null when
+// `handleValue` names no event of this process (on POSIX: descriptor
+// `handleValue` is neither an eventfd nor a pipe's read end), which is then
+// left alone. The object takes the handle over: take it once.
 std::unique_ptr<Event> inheritedEvent(std::uint32_t handleValue);
 
 }  // namespace vorn::platform

@@ -3,7 +3,13 @@
 // Stands for: CreateNamedPipeA (PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE |
 // PIPE_READMODE_MESSAGE | PIPE_WAIT, a null DACL: any user may connect, the
 // handle not inheritable), ConnectNamedPipe, ReadFile, WriteFile,
-// FlushFileBuffers, DisconnectNamedPipe, CloseHandle; CallNamedPipeA.
+// FlushFileBuffers, DisconnectNamedPipe, CloseHandle; CallNamedPipeA;
+// ImpersonateNamedPipeClient with CheckTokenMembership.
+//
+// On POSIX a user who is neither root nor the server's own user has at most
+// two connections at a time whose request the server has not read: a
+// further one is closed at once, so one user's silent clients cannot hold
+// every instance. The pipe's socket goes when the server process ends.
 //
 // A pipe is named as the part after "\\.\pipe\" ("VornPrintService").
 // Results are Win32 codes (0 on success); a failing call also sets the last
@@ -52,6 +58,15 @@ class NamedPipe {
   // DisconnectNamedPipe: ends the client's connection; the instance can
   // connect the next client.
   virtual std::uint32_t disconnect() = 0;
+
+  // Whether the connected client is a print administrator, who may change
+  // what runs. Stands for ImpersonateNamedPipeClient, CheckTokenMembership
+  // with the print administrators' group, RevertToSelf. Windows answers yes
+  // for every client: the pipe's null DACL lets anyone in and asks no more.
+  // POSIX (the peer's SO_PEERCRED and SO_PEERGROUPS): root, this process's
+  // own user and the members of the group "lpadmin", the print
+  // administrators of the platform's print system.
+  virtual std::uint32_t checkClientTokenMembership(bool& isMember) = 0;
 };
 
 // CreateNamedPipeA: a new server instance of the pipe `name`. Creating more

@@ -69,12 +69,15 @@ class ServiceHandle {
   // StartServiceA with no arguments: returns once the service's program has
   // connected to the manager (kErrorServiceAlreadyRunning 1056 when it runs;
   // kErrorServiceRequestTimeout 1053 when it does not connect in time).
+  // Starting, deleting (and creating) are for those who administer services:
+  // kErrorAccessDenied for others.
   virtual std::uint32_t start() = 0;
 
   // ControlService: sends `control` and fills `status` as it stands after the
   // service's handler ran. kErrorServiceNotActive (1062) when the service does
   // not run; kErrorServiceCannotAcceptCtrl (1061) for a stop while it is
-  // start- or stop-pending.
+  // start- or stop-pending; kErrorAccessDenied for any control but
+  // interrogate from a caller who does not administer services.
   virtual std::uint32_t control(std::uint32_t control, ServiceStatus& status) = 0;
 
   // QueryServiceStatus: the status the service reported last (stopped when it

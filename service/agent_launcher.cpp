@@ -63,6 +63,8 @@ LaunchOutcome LaunchAgent(PrintService& service, int slot) {
   start.environment = environment;
   start.creationFlags = platform::kDetachedProcess;
   start.inheritedEvent = event.get();
+  // Agents never outlive their service.
+  start.endWithThisProcess = true;
   if (const std::uint32_t error = platform::createProcess(start, entry.process)) return failLaunch(entry, error);
   entry.processId = entry.process->processId();
   // Agents started later must not inherit this agent's event.

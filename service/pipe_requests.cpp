@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/lock.h"
 #include "platform/registry.h"
+#include "service/service_event_log.h"
 #include "service/stop_state.h"
 #include "service/subservice_table.h"
 
@@ -124,13 +125,16 @@ std::size_t Kill(PipeRequestContext& context, Buffer buffer, std::string_view na
 
 }  // namespace
 
-std::size_t DispatchRequest(PipeRequestContext& context, std::span<std::uint8_t> buffer, std::size_t received) {
+std::size_t DispatchRequest(PipeRequestContext& context, std::span<std::uint8_t> buffer, std::size_t received,
+                            bool administrator) {
   const auto request = std::span<const std::uint8_t>(buffer).first(std::min(received, buffer.size()));
   if (request.size() < 8) return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "message syntax error");
   const std::uint32_t function = *readLe32(request, 0);
   if (function == PIPE_FN_SHOW) return Show(context, buffer, request);
   if (function != PIPE_FN_RUN && function != PIPE_FN_KILL)
     return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "invalid function");
+  if (!administrator)
+    return encodeErrorReply(buffer, platform::kErrorAccessDenied, SystemErrorText(platform::kErrorAccessDenied));
 
   // The name is copied: the reply is written over the request.
   const auto name = zeroTerminatedText(request, kProfileRequestNameOffset, request.size());

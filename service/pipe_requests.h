@@ -42,7 +42,10 @@ struct PipeRequestContext {
 
 // DispatchRequest: answers the request of `received` bytes at the start of
 // `buffer` (kPipeMessageSize bytes) with a reply written over it, and
-// returns the reply's length. Nothing beyond `received` is read.
-std::size_t DispatchRequest(PipeRequestContext& context, std::span<std::uint8_t> buffer, std::size_t received);
+// returns the reply's length. Nothing beyond `received` is read. Run and
+// kill change what runs: a client who is no print administrator
+// (`administrator` false) gets error 5 for them, and nothing happens.
+std::size_t DispatchRequest(PipeRequestContext& context, std::span<std::uint8_t> buffer, std::size_t received,
+                            bool administrator);
 
 }  // namespace vorn

@@ -1,9 +1,12 @@
 // VornPrintService: the print service. Started by the service control
 // manager; runs one spoolagent for every active printer profile.
+//   VornPrintService --version   prints the version (any other arguments are ignored)
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "common/service_identity.h"
+#include "common/version.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/event_log.h"
@@ -13,8 +16,15 @@
 #include "service/print_service.h"
 #include "service/service_main.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace vorn;
+
+  // The one request answered from a console; the service control manager
+  // starts the program without arguments.
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    platform::writeStandardOutput(VersionLine("VornPrintService"));
+    platform::exitProcess(0);
+  }
 
   platform::ServiceDispatcher& dispatcher = platform::systemServiceDispatcher();
   ServiceServices services{

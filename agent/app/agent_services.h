@@ -8,6 +8,7 @@ class Clock;
 class EventLog;
 class EventLoop;
 class FileSystem;
+class NamedMutexes;
 class PrinterSystem;
 class Registry;
 }  // namespace vorn::platform
@@ -24,6 +25,7 @@ struct AgentServices {
   platform::FileSystem& files;
   platform::Clock& clock;
   HostLinkFactory& hostLinks;
+  platform::NamedMutexes& mutexes;
 };
 
 }  // namespace vorn

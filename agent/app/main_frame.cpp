@@ -39,6 +39,7 @@ CMainFrame::CMainFrame(AgentServices& services, RenderState& render, std::string
 
 CMainFrame::~CMainFrame() {
   render_.deviceMode = nullptr;
+  render_.badBitmapFile = nullptr;
   deviceMode.reset();
   if (jobs_) jobs_->jobend();
   // The remaining members go in reverse order of declaration: the host link
@@ -51,11 +52,13 @@ int CMainFrame::OnCreate() {
 
 int CMainFrame::CreateWindowState() {
   if (ReadPrinterProfile(services_.registry, eventSource, profile) != 0) return -1;
+  if (claim_.Claim(profile.name, services_.mutexes, services_.clock, eventSource) != 0) return -1;
   // The renderer's context: what the engine needs of the profile.
   render_.printerName = profile.printername;
   render_.loadDirectory = profile.loadarea;
   render_.mainTray = profile.MainTray;
   render_.altTray = profile.AltTray;
+  render_.badBitmapFile = [this](std::string_view path) { eventSource.LogErrorPair("bad bitmap file", path); };
 
   const JobSettings settings = jobSettingsFromProfile(profile);
   if (settings.needsPrinter()) {

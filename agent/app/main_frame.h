@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "agent/app/agent_services.h"
+#include "agent/app/profile_claim.h"
 #include "agent/diag/agent_event_log.h"
 #include "agent/hostlink/host_link_connection.h"
 #include "agent/hostlink/main_window_events.h"
@@ -37,8 +38,9 @@ class CMainFrame final : public MainWindowEvents {
   CMainFrame(const CMainFrame&) = delete;
   CMainFrame& operator=(const CMainFrame&) = delete;
 
-  // Window creation: the profile read, the printer preparation (unless the
-  // target is direct-to-disk), the host link set-up. 0 when the agent runs;
+  // Window creation: the profile read, the claim of the profile (one agent a
+  // profile), the printer preparation (unless the target is direct-to-disk),
+  // the host link set-up. 0 when the agent runs;
   // -1 when start-up failed (after one event).
   int OnCreate();
 
@@ -58,6 +60,8 @@ class CMainFrame final : public MainWindowEvents {
   RenderState& render_;
   std::function<void()> postClose_;
   AgentEventLog eventSource;  // declared early: it outlives every part that writes events
+  // Held from the profile read on; let go of last, once the job and the link are closed.
+  ProfileClaim claim_;
   PrinterProfile profile;
   std::unique_ptr<platform::DeviceMode> deviceMode;
   std::unique_ptr<PrintJobs> jobs_;      // from OnCreate on: the job settings come from the profile

@@ -1,11 +1,16 @@
 // spoolagent: the printer agent of one profile.
 //   spoolagent /profile="<name>"
+//   spoolagent --version
+#include <string>
+
 #include "agent/app/spoolagent_app.h"
 #include "agent/render/render_state.h"
+#include "common/version.h"
 #include "platform/clock.h"
 #include "platform/event_log.h"
 #include "platform/event_loop.h"
 #include "platform/file.h"
+#include "platform/named_mutex.h"
 #include "platform/printer_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -13,6 +18,13 @@
 
 int main(int argc, char** argv) {
   using namespace vorn;
+
+  // "--version" alone; any other command line is read for /profile= as ever.
+  const std::string commandLine = platform::commandLineTail(argc, argv);
+  if (commandLine == "--version") {
+    platform::writeStandardOutput(VersionLine("spoolagent"));
+    return 0;
+  }
 
   auto loop = platform::createEventLoop();
   platform::Registry& registry = platform::systemRegistry();
@@ -26,11 +38,12 @@ int main(int argc, char** argv) {
       .files = platform::systemFileSystem(),
       .clock = platform::systemClock(),
       .hostLinks = hostLinks,
+      .mutexes = platform::systemNamedMutexes(),
   };
 
   // The renderer's one state record for this process.
   RenderState render(*printers, services.files);
 
-  CSpoolagentApp app(services, render, platform::commandLineTail(argc, argv));
+  CSpoolagentApp app(services, render, commandLine);
   return app.Run();
 }

@@ -1,5 +1,6 @@
 #include "agent/render/bitmaps.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -12,7 +13,8 @@ namespace vorn {
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderMax = 108;
+// BITMAPV5HEADER, the longest (ImageMagick's default); V4 has 108 bytes.
+constexpr std::size_t kInfoHeaderMax = 124;
 constexpr std::size_t kInfoHeaderMin = platform::BitmapInfoHeader::kSize;
 constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitfields = 3;
@@ -26,7 +28,8 @@ std::uint32_t readU32(std::span<const std::byte> bytes, std::size_t offset) {
 
 // Whether the pixel data and colour table cover what the header describes, so
 // that the device never reads past them. Only uncompressed layouts are taken:
-// for them the sizes are known in advance.
+// for them the sizes are known in advance. `colourTableSize` counts the
+// colour masks of BI_BITFIELDS wherever the file holds them.
 bool describesItsData(const platform::BitmapInfoHeader& header, std::uint64_t colourTableSize,
                       std::uint64_t pixelDataSize) {
   const std::uint32_t bits = header.bitCount;
@@ -53,25 +56,17 @@ bool describesItsData(const platform::BitmapInfoHeader& header, std::uint64_t co
   return true;
 }
 
-}  // namespace
-
-// Any header that does not match the file makes the bitmap absent, so that
-// the macro of the same name is tried; nothing is read or allocated beyond
-// what the file's own size holds.
-DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
-  const auto path = ComposeLoadPath(state.loadDirectory, name, "bmp");
-  if (!path) return {};
-  std::unique_ptr<platform::File> file;
-  if (state.files.openForReading(path->view(), file) != 0 || !file) return {};
-
+// A bitmap from an open file. Any header that does not match the file makes
+// it absent; nothing is read or allocated beyond what the file's own size holds.
+DeviceBitmap loadOpenFile(RenderState& state, platform::File& file) {
   std::array<std::byte, kFileHeaderSize + kInfoHeaderMax> headers{};
-  if (!ReadExact(*file, std::span(headers).first(kFileHeaderSize + 4))) return {};
+  if (!ReadExact(file, std::span(headers).first(kFileHeaderSize + 4))) return {};
   const std::uint32_t infoSize = readU32(headers, kFileHeaderSize);
   if (infoSize > kInfoHeaderMax || infoSize < kInfoHeaderMin) return {};
-  if (!ReadExact(*file, std::span(headers).subspan(kFileHeaderSize + 4, infoSize - 4))) return {};
+  if (!ReadExact(file, std::span(headers).subspan(kFileHeaderSize + 4, infoSize - 4))) return {};
 
   std::uint64_t actualSize = 0;
-  if (file->size(actualSize) != 0) return {};
+  if (file.size(actualSize) != 0) return {};
   const std::uint32_t fileSize = readU32(headers, 2);
   const std::uint32_t pixelOffset = readU32(headers, 10);
   if (headers[0] != std::byte{'B'} || headers[1] != std::byte{'M'} || fileSize != actualSize) return {};
@@ -81,21 +76,47 @@ DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
   const std::size_t pixelDataSize = fileSize - pixelOffset;
   const auto infoHeader = std::span<const std::byte>(headers).subspan(kFileHeaderSize).first<kInfoHeaderMin>();
   const platform::BitmapInfoHeader header = platform::BitmapInfoHeader::fromBytes(infoHeader);
-  if (!describesItsData(header, colourTableSize, pixelDataSize)) return {};
+  // A header of version 2 or later (52 bytes and more) holds the colour masks
+  // itself; the 40-byte header the device takes has them after it, where a
+  // colour table would be.
+  const std::size_t headerMasks =
+      header.compression == kBiBitfields && infoSize >= kInfoHeaderMin + kBitfieldMasksSize ? kBitfieldMasksSize : 0;
+  if (!describesItsData(header, headerMasks + colourTableSize, pixelDataSize)) return {};
 
-  // The information block: the 40-byte header, marked as such, and the colour table.
-  std::vector<std::byte> info(kInfoHeaderMin + colourTableSize);
+  // The information block: the 40-byte header, marked as such, the masks and the colour table.
+  std::vector<std::byte> info(kInfoHeaderMin + headerMasks + colourTableSize);
   std::memcpy(info.data(), infoHeader.data(), kInfoHeaderMin);
   const std::uint32_t blockHeaderSize = kInfoHeaderMin;
   for (std::size_t i = 0; i < 4; ++i) info[i] = static_cast<std::byte>((blockHeaderSize >> (8 * i)) & 0xFF);
-  if (!ReadExact(*file, std::span(info).subspan(kInfoHeaderMin))) return {};
+  std::memcpy(info.data() + kInfoHeaderMin, headers.data() + kFileHeaderSize + kInfoHeaderMin, headerMasks);
+  if (!ReadExact(file, std::span(info).subspan(kInfoHeaderMin + headerMasks))) return {};
 
   std::vector<std::byte> pixels(pixelDataSize);
-  if (!ReadExact(*file, pixels)) return {};
+  if (!ReadExact(file, pixels)) return {};
 
   const platform::GdiObject bitmap = state.dc->createDIBitmap(header, pixels, info);
   if (bitmap == platform::kNoObject) return {};
   return DeviceBitmap(*state.dc, bitmap);
+}
+
+}  // namespace
+
+// A file that exists but gives no bitmap is reported (once a document), and
+// the macro of the same name is tried as for an absent one.
+DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
+  const auto path = ComposeLoadPath(state.loadDirectory, name, "bmp");
+  if (!path) return {};
+  std::unique_ptr<platform::File> file;
+  if (state.files.openForReading(path->view(), file) != 0 || !file) return {};
+  DeviceBitmap bitmap = loadOpenFile(state, *file);
+  if (!bitmap && state.badBitmapFile) {
+    auto& reported = state.badBitmapsReported;
+    if (std::find(reported.begin(), reported.end(), path->view()) == reported.end()) {
+      reported.emplace_back(path->view());
+      state.badBitmapFile(path->view());
+    }
+  }
+  return bitmap;
 }
 
 int DrawBitmap(RenderState& state, platform::GdiObject bitmap) {

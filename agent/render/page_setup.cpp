@@ -44,6 +44,7 @@ void resetDocumentState(RenderState& state) {
   state.duplex = -1;
   state.deviceModeDirty = false;
   state.fontDirty = true;
+  state.badBitmapsReported.clear();
 
   state.currentKey = FontKey{};
   state.FontCache = {};

@@ -4,7 +4,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/device_context.h"
 
@@ -55,6 +58,10 @@ struct RenderState {
   std::uint16_t altTray = 0;                     // profile AltTray
   std::string loadDirectory;                     // profile loadarea, as stored
   std::string outputFileName;                    // per job, when printing to a file
+  // Told of a bitmap file that exists but cannot be drawn (malformed, or a
+  // layout the device cannot show), once per file and document; its macro
+  // is tried as for an absent file.
+  std::function<void(std::string_view path)> badBitmapFile;
 
   // Document, set when the document starts. The device context belongs to the caller.
   platform::DeviceContext* dc = nullptr;
@@ -82,6 +89,7 @@ struct RenderState {
   // costs no memory in the device.
   std::size_t lineCharactersDrawn = 0;
   bool linePastPage = false;
+  std::vector<std::string> badBitmapsReported;  // paths, in this document
 
   // Formatting parameters, changed by stream commands.
   std::int32_t linePitch = 60;     // lines per ten inches

@@ -68,7 +68,7 @@ std::vector<std::uint8_t> dispatch(std::span<const std::uint8_t> request, std::u
 
   std::vector<std::uint8_t> buffer(kPipeMessageSize, filler);
   std::copy(request.begin(), request.end(), buffer.begin());
-  const std::size_t length = DispatchRequest(context, buffer, request.size());
+  const std::size_t length = DispatchRequest(context, buffer, request.size(), /*administrator=*/true);
   if (length < kKillReplySize || length > buffer.size()) std::abort();
   buffer.resize(length);
   return buffer;

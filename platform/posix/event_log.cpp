@@ -3,7 +3,14 @@
 //
 // Each event is written with one write(2) on a descriptor opened with
 // O_APPEND, so lines from concurrent writers (the service, every agent) never
-// interleave.
+// interleave. The log's size is bounded as Windows bounds it: `MaxSize`
+// (REG_DWORD, bytes) under the key
+// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\EventLog\Application,
+// 20 MiB when it is not set. A line that
+// would take the file past it first makes it "events.jsonl.1" (replacing the
+// older one) and starts a new file. Every writer holds an exclusive flock(2)
+// on the log folder while it looks at the file, renames it and appends, so
+// no line is lost or split across a rotation, whichever process makes it.
 #include "platform/event_log.h"
 
 #include "platform/ansi_code_page.h"
@@ -12,8 +19,11 @@
 #include "platform/posix/errno_codes.h"
 #include "platform/posix/json_object.h"
 #include "platform/posix/root.h"
+#include "platform/registry.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -30,6 +40,46 @@ namespace {
 using posix::UniqueFd;
 
 constexpr std::size_t kInsertionStrings = 6;
+constexpr const char* kLogName = "events.jsonl";
+constexpr const char* kOlderLogName = "events.jsonl.1";
+constexpr const char* kLogSettingsKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+constexpr std::uint64_t kDefaultMaxSize = 20 * 1024 * 1024;
+
+// The log's MaxSize from the registry; the default when it is not a
+// REG_DWORD of at least one byte.
+std::uint64_t configuredMaxSize() {
+  std::unique_ptr<RegistryKey> key;
+  if (systemRegistry().openKey(kLogSettingsKey, kKeyRead, key) != kErrorSuccess) return kDefaultMaxSize;
+  std::array<std::uint8_t, 4> data{};
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  if (key->queryValue("MaxSize", type, data, size) != kErrorSuccess || type != kRegDword || size != data.size())
+    return kDefaultMaxSize;
+  const std::uint32_t value = data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+  return value == 0 ? kDefaultMaxSize : value;
+}
+
+// flock(2) on the log folder for as long as it lives.
+class FolderLock {
+ public:
+  explicit FolderLock(int folder) : folder_(folder) {
+    int result;
+    do {
+      result = ::flock(folder_, LOCK_EX);
+    } while (result != 0 && errno == EINTR);
+    locked_ = result == 0;
+  }
+  ~FolderLock() {
+    if (locked_) ::flock(folder_, LOCK_UN);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool locked() const { return locked_; }
+
+ private:
+  int folder_;
+  bool locked_ = false;
+};
 
 // The text as a C string would carry it: up to its first zero byte.
 std::string_view cString(std::string_view text) { return text.substr(0, text.find('\0')); }
@@ -75,7 +125,8 @@ int syslogPriority(std::uint16_t type) {
 
 class FileEventSource final : public EventSource {
  public:
-  FileEventSource(UniqueFd log, std::string sourceName) : log_(std::move(log)), sourceName_(std::move(sourceName)) {}
+  FileEventSource(UniqueFd folder, UniqueFd log, std::uint64_t maxSize, std::string sourceName)
+      : folder_(std::move(folder)), log_(std::move(log)), maxSize_(maxSize), sourceName_(std::move(sourceName)) {}
 
   bool report(std::uint16_t type, std::uint16_t category, std::uint32_t eventId,
               std::span<const std::optional<std::string_view>> strings) override {
@@ -105,9 +156,9 @@ class FileEventSource final : public EventSource {
     }
     line += "]}\n";
 
-    if (!appendLine(line)) return false;
+    // Mirrored even when the file cannot take it (a full disk, say).
     mirrorToSyslog(type, strings);
-    return true;
+    return appendLine(line);
   }
 
  private:
@@ -116,8 +167,12 @@ class FileEventSource final : public EventSource {
     return false;
   }
 
-  // One write: a regular file opened for appending takes it whole or reports why not.
+  // One write: a regular file opened for appending takes it whole or reports
+  // why not. Under the folder's lock, into the file that is the log now.
   bool appendLine(const std::string& line) {
+    FolderLock lock(folder_.get());
+    if (!lock.locked()) return failFromErrno();
+    if (!followRotation(line.size())) return false;
     ssize_t n;
     do {
       n = ::write(log_.get(), line.data(), line.size());
@@ -126,6 +181,31 @@ class FileEventSource final : public EventSource {
     if (static_cast<std::size_t>(n) != line.size()) {
       setLastError(kErrorDiskFull);  // only a full file system cuts an append short
       return false;
+    }
+    return true;
+  }
+
+  // Another writer may have renamed the file this source opened; a line that
+  // would take the file past its size starts a new one. The caller holds the lock.
+  bool followRotation(std::size_t lineSize) {
+    // At most: the file another writer started, then one of our own.
+    for (int pass = 0; pass < 3; ++pass) {
+      struct stat opened {};
+      struct stat current {};
+      if (::fstat(log_.get(), &opened) != 0) return failFromErrno();
+      const bool same = ::fstatat(folder_.get(), kLogName, &current, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        current.st_dev == opened.st_dev && current.st_ino == opened.st_ino;
+      if (same) {
+        // A line longer than the whole log still goes into a file of its own.
+        if (current.st_size == 0 || static_cast<std::uint64_t>(current.st_size) + lineSize <= maxSize_) return true;
+        if (::renameat(folder_.get(), kLogName, folder_.get(), kOlderLogName) != 0) return failFromErrno();
+      }
+      UniqueFd reopened;
+      if (const int error = posix::openStateFile(folder_.get(), kLogName, O_WRONLY | O_APPEND, reopened)) {
+        errno = error;
+        return failFromErrno();
+      }
+      log_ = std::move(reopened);
     }
     return true;
   }
@@ -141,7 +221,9 @@ class FileEventSource final : public EventSource {
     ::syslog(syslogPriority(type), "%s", text.c_str());
   }
 
+  UniqueFd folder_;
   UniqueFd log_;
+  std::uint64_t maxSize_;
   std::string sourceName_;
 };
 
@@ -153,13 +235,15 @@ class FileEventLog final : public EventLog {
       setLastError(error);
       return nullptr;
     }
-    const std::filesystem::path file = folder / "events.jsonl";
-    UniqueFd log(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-    if (!log) {
-      setLastErrorFromErrno();
+    UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd log;
+    const int error = folderFd ? posix::openStateFile(folderFd.get(), kLogName, O_WRONLY | O_APPEND, log) : errno;
+    if (error != 0) {
+      setLastError(win32FromErrno(error));
       return nullptr;
     }
-    return std::make_unique<FileEventSource>(std::move(log), std::string(cString(sourceName)));
+    return std::make_unique<FileEventSource>(std::move(folderFd), std::move(log), configuredMaxSize(),
+                                             std::string(cString(sourceName)));
   }
 };
 

@@ -1,6 +1,13 @@
-// An event on POSIX: an eventfd whose counter is non-zero while the event is
+// An event on POSIX: a descriptor that polls readable while the event is
 // signalled. Shared between the Event object, the waits that hold it and the
 // process creation that hands it to a child.
+//
+// An event of this process alone is an eventfd whose counter is non-zero
+// while it is signalled. An event made to be inherited is a pipe: the child
+// receives the read end, this process alone keeps the write end, and "set"
+// writes a byte. The kernel closes the write end when this process ends, in
+// whatever way: the child then reads the pipe's end, and the event stays
+// signalled for good. So a child learns of its creator's end as of a set.
 #pragma once
 
 #include <atomic>
@@ -14,14 +21,23 @@ namespace vorn::platform::posix {
 
 class EventState final : public WaitState {
  public:
-  // `eventFd`: a non-blocking eventfd.
+  // An eventfd, non-blocking.
   EventState(UniqueFd eventFd, bool manualReset, bool inheritable)
       : fd_(std::move(eventFd)), manualReset_(manualReset), inheritable_(inheritable) {}
+  // A pipe's ends, non-blocking; `writeEnd` empty for an event inherited
+  // from the process that holds it.
+  EventState(UniqueFd readEnd, UniqueFd writeEnd, bool manualReset, bool inheritable)
+      : fd_(std::move(readEnd)),
+        writeFd_(std::move(writeEnd)),
+        pipe_(true),
+        manualReset_(manualReset),
+        inheritable_(inheritable) {}
 
   int descriptor() const override { return fd_.get(); }
 
   // A manual-reset event stays signalled; an auto-reset one is reset by the
-  // one caller whose read finds it signalled.
+  // one caller whose read finds it signalled. A pipe whose write end is gone
+  // stays signalled.
   bool acquire() override;
 
   // Signal / unsignal; false with errno set.
@@ -32,7 +48,12 @@ class EventState final : public WaitState {
   void setInheritable(bool inheritable) { inheritable_.store(inheritable); }
 
  private:
-  UniqueFd fd_;
+  // Reads what the pipe holds: true when it held a byte or its end.
+  bool drainPipe();
+
+  UniqueFd fd_;       // the eventfd, or the pipe's read end
+  UniqueFd writeFd_;  // the pipe's write end, in the process that made it
+  bool pipe_ = false;
   bool manualReset_;
   std::atomic<bool> inheritable_;
 };

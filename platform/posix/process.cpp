@@ -2,17 +2,51 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/ansi_code_page.h"
 #include "platform/posix/errno_codes.h"
+#include "platform/posix/exit_actions.h"
 
 extern char** environ;
 
 namespace vorn::platform {
+namespace posix {
+namespace {
+
+// Process-wide, as the process's end is.
+struct ExitActions {
+  std::array<std::atomic<ExitAction>, 4> actions{};
+  std::atomic<std::size_t> count{0};
+};
+
+ExitActions& exitActions() {
+  static ExitActions registered;
+  return registered;
+}
+
+}  // namespace
+
+void atProcessExit(ExitAction action) {
+  ExitActions& registered = exitActions();
+  const std::size_t slot = registered.count.fetch_add(1);
+  if (slot < registered.actions.size()) registered.actions[slot].store(action);
+}
+
+void runExitActions() {
+  ExitActions& registered = exitActions();
+  const std::size_t count = std::min(registered.count.load(), registered.actions.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    if (const ExitAction action = registered.actions[i].load()) action();
+  }
+}
+
+}  // namespace posix
 
 std::string commandLineTail(int argc, const char* const* argv) {
   std::string joined;
@@ -86,6 +120,7 @@ std::vector<bool> argumentsInAnsiCodePage(int argc, const char* const* argv) {
 }
 
 void exitProcess(std::uint32_t code) {
+  posix::runExitActions();
   std::fflush(nullptr);
   ::_exit(static_cast<int>(code & 0xFFu));
 }

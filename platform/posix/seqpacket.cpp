@@ -184,4 +184,21 @@ std::uint32_t sendMessage(int fd, std::span<const std::uint8_t> message, Deadlin
   }
 }
 
+std::uint32_t peerCredentials(int fd, ucred& peer) {
+  socklen_t length = sizeof peer;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) return win32FromErrno(errno);
+  return length == sizeof peer ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+bool peerHasGone(int fd) {
+  pollfd entry{fd, POLLRDHUP, 0};
+  int n;
+  do {
+    n = ::poll(&entry, 1, 0);
+  } while (n < 0 && errno == EINTR);
+  return n != 0 && (n < 0 || (entry.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0);
+}
+
+bool isPrivilegedUser(uid_t uid) { return uid == 0 || uid == ::geteuid(); }
+
 }  // namespace vorn::platform::posix

@@ -5,6 +5,7 @@
 // test time scale does not apply). Results are Win32 codes.
 #pragma once
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -72,5 +73,17 @@ std::uint32_t receiveMessage(int fd, std::span<std::uint8_t> buffer, std::size_t
 // Sends `message` whole, waiting for room until the deadline. A peer that has
 // gone is kErrorNoData; no SIGPIPE is ever raised.
 std::uint32_t sendMessage(int fd, std::span<const std::uint8_t> message, Deadline deadline);
+
+// Who is at the other end of a connected socket (SO_PEERCRED: as the peer
+// was when it connected).
+std::uint32_t peerCredentials(int fd, ucred& peer);
+
+// Whether the peer has closed its end (or the connection failed): a request
+// it sent before is no longer awaited.
+bool peerHasGone(int fd);
+
+// Root and this process's own user: whoever may already do everything to
+// what this process runs.
+bool isPrivilegedUser(uid_t uid);
 
 }  // namespace vorn::platform::posix

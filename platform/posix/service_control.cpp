@@ -1,14 +1,23 @@
 // The service control manager's client side on POSIX: the database folders
 // of service_database.h, the start of service_launch.h and the control
-// channel of control_channel.h. Access rights are not enforced: whoever may
-// write the platform root manages its services. Service names are matched
-// exactly.
+// channel of control_channel.h. Service names are matched exactly.
+//
+// Access as the default access lists of Windows grant it, checked where an
+// operation needs it rather than when a handle is opened (so that every user
+// reaches the control pipe, whose own rules apply): creating, starting and
+// deleting are for root and the owner of the database, the service's
+// dispatcher checks its controls itself.
 #include "platform/service_control.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
 #include <thread>
 
 #include "platform/error.h"
 #include "platform/posix/control_channel.h"
+#include "platform/posix/manager_events.h"
 #include "platform/posix/root.h"
 #include "platform/posix/seqpacket.h"
 #include "platform/posix/service_database.h"
@@ -24,6 +33,12 @@ using posix::UniqueFd;
 std::uint32_t result(std::uint32_t code) {
   if (code != kErrorSuccess) setLastError(code);
   return code;
+}
+
+// Whether the caller administers the services of the database in `services`.
+bool administers(const std::filesystem::path& services) {
+  struct stat info {};
+  return ::geteuid() == 0 || (::stat(services.c_str(), &info) == 0 && info.st_uid == ::geteuid());
 }
 
 bool isStopped(const ServiceFolder& folder) {
@@ -51,9 +66,15 @@ class PosixServiceHandle final : public ServiceHandle {
     ServiceRegistration registration;
     if (const std::uint32_t error = folder_.readConfig(registration)) return result(error);
     if (registration.deleted) return result(kErrorServiceMarkedForDelete);
+    posix::RecordedStatus recorded;
+    if (const std::uint32_t error = folder_.readStatus(recorded)) return result(error);
     ServiceStatus status;
     if (const std::uint32_t error = folder_.currentStatus(status)) return result(error);
     if (status.dwCurrentState != kServiceStopped) return result(kErrorServiceAlreadyRunning);
+    // Its last run ended without reporting that it stopped: a crash, or a kill.
+    if (recorded.status.dwCurrentState != kServiceStopped) {
+      posix::reportManagerEvent(folder_.name(), "ended without stopping", std::to_string(recorded.pid));
+    }
     return result(posix::launchService(folder_, registration));
   }
 
@@ -113,8 +134,11 @@ class PosixServiceHandle final : public ServiceHandle {
 
 class PosixServiceManager final : public ServiceManager {
  public:
+  explicit PosixServiceManager(bool administrator) : administrator_(administrator) {}
+
   std::uint32_t createService(const ServiceConfig& config, std::uint32_t /*access*/,
                               std::unique_ptr<ServiceHandle>& service) override {
+    if (!administrator_) return result(kErrorAccessDenied);  // also for a name that is registered
     if (config.binaryPath.empty()) return result(kErrorInvalidParameter);
     ServiceFolder folder;
     if (const std::uint32_t error = ServiceFolder::locate(config.name, folder)) return result(error);
@@ -150,6 +174,9 @@ class PosixServiceManager final : public ServiceManager {
     service = std::make_unique<PosixServiceHandle>(std::move(folder));
     return kErrorSuccess;
   }
+
+ private:
+  bool administrator_;
 };
 
 }  // namespace
@@ -157,7 +184,7 @@ class PosixServiceManager final : public ServiceManager {
 std::uint32_t openServiceManager(std::uint32_t /*access*/, std::unique_ptr<ServiceManager>& manager) {
   std::filesystem::path services;
   if (const std::uint32_t error = rootFolder("services", services)) return result(error);
-  manager = std::make_unique<PosixServiceManager>();
+  manager = std::make_unique<PosixServiceManager>(administers(services));
   return kErrorSuccess;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <charconv>
 #include <fstream>
 #include <limits>
@@ -22,6 +23,10 @@ namespace vorn::platform::posix {
 namespace {
 
 constexpr std::size_t kMaxNameLength = 256;  // as Windows limits service names
+// Room for any status record: seven fields, a pid and a start time.
+constexpr std::size_t kStatusFileSize = 512;
+constexpr const char* kStatusName = "status";
+constexpr const char* kSpareName = ".status.spare";
 
 std::optional<std::string> readWholeFile(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -43,6 +48,42 @@ std::uint32_t lockExclusive(int fd) {
   while (::flock(fd, LOCK_EX) != 0) {
     if (errno != EINTR) return win32FromErrno(errno);
   }
+  return kErrorSuccess;
+}
+
+// The spare is made once, with its blocks; from then on each report is
+// written over it and swapped with the status file.
+std::uint32_t writeStatusRecord(int folder, const std::string& record) {
+  UniqueFd spare(::openat(folder, kSpareName, O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+  struct stat info {};
+  if (spare && (::fstat(spare.get(), &info) != 0 || !S_ISREG(info.st_mode))) return kErrorAccessDenied;
+  if (spare && static_cast<std::size_t>(info.st_size) != kStatusFileSize) {
+    // Left by another scheme: made again at the right size.
+    spare.reset();
+    if (::unlinkat(folder, kSpareName, 0) != 0 && errno != ENOENT) return win32FromErrno(errno);
+  } else if (!spare && errno != ENOENT) {
+    return win32FromErrno(errno);
+  }
+  if (!spare) {
+    if (const int error = openStateFile(folder, kSpareName, O_RDWR, spare)) return win32FromErrno(error);
+    if (const int error = ::posix_fallocate(spare.get(), 0, kStatusFileSize)) {
+      ::unlinkat(folder, kSpareName, 0);
+      return win32FromErrno(error);
+    }
+  }
+  std::size_t done = 0;
+  while (done < record.size()) {
+    const ssize_t n = ::pwrite(spare.get(), record.data() + done, record.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? win32FromErrno(errno) : kErrorDiskFull;
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fdatasync(spare.get()) != 0) return win32FromErrno(errno);
+  if (::renameat2(folder, kSpareName, folder, kStatusName, RENAME_EXCHANGE) == 0) return kErrorSuccess;
+  // No status yet, or a file system that cannot swap: the spare becomes the
+  // status, and the next report makes a new spare.
+  if (errno != ENOENT && errno != EINVAL) return win32FromErrno(errno);
+  if (::renameat(folder, kSpareName, folder, kStatusName) != 0) return win32FromErrno(errno);
   return kErrorSuccess;
 }
 
@@ -84,8 +125,9 @@ std::uint32_t ServiceFolder::locate(std::string_view name, ServiceFolder& folder
 }
 
 std::uint32_t ServiceFolder::create() const {
-  if (::mkdir(path_.c_str(), 0755) == 0) return kErrorSuccess;
-  return errno == EEXIST ? kErrorServiceExists : win32FromErrno(errno);
+  if (::mkdir(path_.c_str(), 0755) != 0) return errno == EEXIST ? kErrorServiceExists : win32FromErrno(errno);
+  if (::chmod(path_.c_str(), 0755) != 0) return win32FromErrno(errno);  // whatever the umask
+  return kErrorSuccess;
 }
 
 void ServiceFolder::remove() const {
@@ -173,8 +215,14 @@ std::uint32_t ServiceFolder::writeStatus(const RecordedStatus& recorded, pid_t u
   object.set("dwWaitHint", std::int64_t{status.dwWaitHint});
   object.set("pid", std::int64_t{recorded.pid});
   object.set("startTime", static_cast<std::int64_t>(recorded.startTime));
-  return writeFile("status", object.serialize());
+  std::string record = object.serialize();
+  if (record.size() >= kStatusFileSize) return kErrorInsufficientBuffer;
+  record.resize(kStatusFileSize - 1, ' ');
+  record += '\n';
+  return writeStatusRecord(folder.get(), record);
 }
+
+std::uint32_t ServiceFolder::writePidFile(pid_t pid) const { return writeFile("pid", std::to_string(pid) + "\n"); }
 
 std::uint32_t ServiceFolder::currentStatus(ServiceStatus& status) const {
   RecordedStatus recorded;
@@ -191,8 +239,10 @@ std::uint32_t ServiceFolder::currentStatus(ServiceStatus& status) const {
 }
 
 std::uint32_t ServiceFolder::lock(UniqueFd& held) const {
-  UniqueFd fd(::open((path_ / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (!fd) return errno == ENOENT ? kErrorServiceDoesNotExist : win32FromErrno(errno);
+  UniqueFd fd;
+  if (const int error = openStateFile(AT_FDCWD, (path_ / "lock").c_str(), O_RDWR, fd)) {
+    return error == ENOENT ? kErrorServiceDoesNotExist : win32FromErrno(error);
+  }
   if (const std::uint32_t error = lockExclusive(fd.get())) return error;
   held = std::move(fd);
   return kErrorSuccess;

@@ -4,12 +4,18 @@
 //            "Start":2,"ErrorControl":1} (and "Deleted":true once deleted
 //            while running);
 //   status   the last SERVICE_STATUS reported, with the service's "pid" and
-//            "startTime" (the process start time, /proc/<pid>/stat field 22);
+//            "startTime" (the process start time, /proc/<pid>/stat field 22),
+//            padded with blanks to a fixed size;
+//   .status.spare  the record before it, the place of the next one;
+//   pid      the running service's process id, for the system manager;
 //   lock     flock(2) on it serialises starts and deletions;
 //   control  the dispatcher's socket (see control_channel.h).
-// config and status are replaced whole (temporary file and rename), so a
-// reader never sees half of one. Texts are stored as UTF-8 and handed to the
-// system in the ANSI code page.
+// config is replaced whole (temporary file and rename). A status report
+// needs no new blocks, so that a full disk cannot refuse it: the record is
+// written in place into the spare, whose size was fixed (and its blocks
+// allocated) when it was made, and the two files change names in one step
+// (RENAME_EXCHANGE). Either way a reader never sees half a file. Texts are
+// stored as UTF-8 and handed to the system in the ANSI code page.
 #pragma once
 
 #include <sys/types.h>
@@ -55,7 +61,7 @@ class ServiceFolder {
   const std::string& name() const { return name_; }
   const std::filesystem::path& path() const { return path_; }
 
-  // mkdir: kErrorServiceExists when the folder exists.
+  // mkdir (mode 0755): kErrorServiceExists when the folder exists.
   std::uint32_t create() const;
   // The folder with everything in it goes; one already gone is fine.
   void remove() const;
@@ -71,6 +77,9 @@ class ServiceFolder {
   // each other half-way. With `unlessPid`, nothing is written when the file
   // already holds that process's own report.
   std::uint32_t writeStatus(const RecordedStatus& recorded, pid_t unlessPid = 0) const;
+
+  // Writes the pid file that a system manager supervising the service reads.
+  std::uint32_t writePidFile(pid_t pid) const;
 
   // The status as the manager reports it: stopped when the recorded process
   // has ended (pid and start time together, so a reused pid is not it).

@@ -145,10 +145,21 @@ std::uint32_t launchService(const ServiceFolder& folder, const ServiceRegistrati
   // that cannot be written reads as stopped until the service reports, and
   // the start goes on: the program runs.
   static_cast<void>(folder.writeStatus(pending, pid));
+  // For a system manager that supervises the service (systemd's PIDFile=);
+  // the status record names the process all the same.
+  static_cast<void>(folder.writePidFile(pid));
 
   const Deadline deadline = deadlineAfter(kStartTimeoutMs);
   for (;;) {
-    if (childEnded(pid)) return kErrorServiceRequestTimeout;
+    if (childEnded(pid)) {
+      // A start that failed is no run that ended without stopping.
+      RecordedStatus last;
+      if (folder.readStatus(last) == kErrorSuccess && last.pid == pid && last.status.dwCurrentState != kServiceStopped) {
+        last.status.dwCurrentState = kServiceStopped;
+        static_cast<void>(folder.writeStatus(last));
+      }
+      return kErrorServiceRequestTimeout;
+    }
     UniqueFd probe;
     if (control.connect(probe) == kErrorSuccess) break;
     if (std::chrono::steady_clock::now() >= deadline) {

@@ -12,8 +12,8 @@ namespace vorn::platform::posix {
 // streams on /dev/null, an empty signal mask and default dispositions, no
 // descriptors beyond 0-2) with this process's environment plus
 // VORNPRINT_SERVICE=<name> and the platform root as its current folder;
-// records it start-pending at once; returns when its dispatcher listens on
-// the control socket. kErrorServiceRequestTimeout (1053) when the program
+// records it start-pending at once and writes its pid file; returns when its
+// dispatcher listens on the control socket. kErrorServiceRequestTimeout (1053) when the program
 // ends first or does not listen within 30 s (real time); the program's
 // spawn errors as Win32 codes (kErrorFileNotFound for a missing program).
 // The caller holds the service's lock.

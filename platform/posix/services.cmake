@@ -8,4 +8,5 @@ target_sources(vorn_platform PRIVATE
   posix/service_launch.cpp
   posix/service_control.cpp
   posix/service_dispatcher.cpp
+  posix/manager_events.cpp
 )

@@ -65,8 +65,14 @@ class Writer {
 
  private:
   // A key's name as the file spells it: UTF-8, holding what the ANSI code
-  // page lacks, in a Unicode file; the ANSI name in a REGEDIT4 one.
-  std::string nameOf(const RegKey& key) const { return version5_ ? key.unicodeName() : key.name(); }
+  // page lacks, in a Unicode file; the ANSI name in a REGEDIT4 one, which
+  // cannot hold a name the code page lacks characters of.
+  std::string nameOf(const RegKey& key) const {
+    if (version5_) return key.unicodeName();
+    if (key.unicodeName() != utf8FromAnsi(key.name()))
+      throw std::invalid_argument("a key name the ANSI code page cannot hold needs a Unicode registry file");
+    return key.name();
+  }
 
   // `path`: the key's path as the file spells it.
   void writeKey(const RegKey& key, const std::string& path) {

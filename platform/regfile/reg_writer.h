@@ -12,7 +12,8 @@ namespace vorn::platform::regfile {
 // Writes the tree in canonical form (CRLF line ends, one key a paragraph,
 // long hex data wrapped with continuation lines); the parser reads it back
 // into the same tree. Throws std::invalid_argument for a name the format
-// cannot hold (one containing a zero byte, CR or LF).
+// cannot hold (one containing a zero byte, CR or LF; in REGEDIT4, a key name
+// with characters the ANSI code page lacks).
 std::string writeRegFile(const RegTree& tree, RegFileFormat format = RegFileFormat::kVersion5Utf8);
 
 // Pieces of a file, for changing one in place: a key's header line

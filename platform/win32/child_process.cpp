@@ -4,7 +4,9 @@
 // The program is found here rather than by CreateProcessA, whose search
 // includes the current folder: first the folder of this program, then the
 // path. Only the one inherited event crosses into the new process: it is the
-// only handle of a PROC_THREAD_ATTRIBUTE_HANDLE_LIST.
+// only handle of a PROC_THREAD_ATTRIBUTE_HANDLE_LIST. A process that is to
+// end with this one is started suspended, put in this process's
+// kill-on-close job, and then let run.
 #include "platform/child_process.h"
 
 #include <windows.h>
@@ -122,6 +124,39 @@ std::uint32_t fail(std::uint32_t code) {
   return code;
 }
 
+// The job whose processes end when its one handle is closed, which happens
+// when this process ends. Made at its first use, for the process's lifetime.
+class KillOnCloseJob {
+ public:
+  KillOnCloseJob() : handle_(::CreateJobObjectA(nullptr, nullptr)) {
+    if (!handle_) {
+      error_ = ::GetLastError();
+      return;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!::SetInformationJobObject(handle_.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+      error_ = ::GetLastError();
+      handle_.reset();
+    }
+  }
+
+  // AssignProcessToJobObject: 0 or the failure's code.
+  DWORD assign(HANDLE process) const {
+    if (!handle_) return error_;
+    return ::AssignProcessToJobObject(handle_.get(), process) ? ERROR_SUCCESS : ::GetLastError();
+  }
+
+ private:
+  win32::UniqueHandle handle_;  // not inheritable: no child keeps the job open
+  DWORD error_ = ERROR_SUCCESS;
+};
+
+const KillOnCloseJob& processJob() {
+  static const KillOnCloseJob job;
+  return job;
+}
+
 }  // namespace
 
 std::uint32_t createProcess(const ProcessStart& start, std::unique_ptr<ProcessHandle>& process) {
@@ -136,6 +171,7 @@ std::uint32_t createProcess(const ProcessStart& start, std::unique_ptr<ProcessHa
   STARTUPINFOEXA startup{};
   startup.StartupInfo.cb = sizeof(startup);
   DWORD flags = start.creationFlags;
+  if (start.endWithThisProcess) flags |= CREATE_SUSPENDED;
   BOOL inherit = FALSE;
   HANDLE eventHandle = nullptr;
   InheritedHandleList handles;  // points to eventHandle
@@ -164,8 +200,18 @@ std::uint32_t createProcess(const ProcessStart& start, std::unique_ptr<ProcessHa
     const win32::LastErrorKeeper failure;
     return failure.code();
   }
-  ::CloseHandle(created.hThread);
-  process = std::make_unique<Win32Process>(win32::shareHandle(created.hProcess));
+  win32::UniqueHandle thread(created.hThread);
+  win32::UniqueHandle child(created.hProcess);
+  if (start.endWithThisProcess) {
+    DWORD error = processJob().assign(child.get());
+    if (error == ERROR_SUCCESS && ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) error = ::GetLastError();
+    if (error != ERROR_SUCCESS) {
+      // It never ran: it must not run outside the job.
+      ::TerminateProcess(child.get(), error);
+      return fail(error);
+    }
+  }
+  process = std::make_unique<Win32Process>(win32::shareHandle(child.release()));
   return kErrorSuccess;
 }
 

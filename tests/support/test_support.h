@@ -24,7 +24,8 @@ namespace vorn::test {
 
 // A fresh temporary folder made the platform root ($VORNPRINT_ROOT) for the
 // object's lifetime. The destructor restores the previous value of the
-// variable and removes the folder with everything in it.
+// variable and removes the folder with everything in it; with
+// VORN_PDF_COLLECT set, the PDFs left in it are first copied into that folder.
 class TempRoot {
  public:
   TempRoot();
@@ -39,9 +40,9 @@ class TempRoot {
   std::optional<std::string> previous_;
 };
 
-// A new, empty folder under the system's temporary folder, named `prefix`
-// and a random number; the caller removes it.
-std::filesystem::path makeTemporaryFolder(std::string_view prefix);
+// A new, empty folder under the system's temporary folder (or `under`), named
+// `prefix` and a random number; the caller removes it.
+std::filesystem::path makeTemporaryFolder(std::string_view prefix, const std::filesystem::path& under = {});
 
 // One line of <root>/log/events.jsonl. Texts are as in the file (UTF-8).
 struct LoggedEvent {

@@ -87,6 +87,7 @@ What to send once the agent is accepted:
   --keep-listening      serve further agents one after the other (ends only
                         when the program is stopped)
   --help                this text
+  --version             the program's version
 
 Output: one line per event on standard output, each flushed; an attach
 request gives the lines "attach connect-string=...", "attach arg1=...",
@@ -117,6 +118,8 @@ std::optional<HostOptions> ParseHostOptions(std::span<const std::string_view> ar
     std::string_view v;
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--port") {
       if (!value(v)) return std::nullopt;
       const auto port = parseInt(v);
@@ -183,7 +186,7 @@ std::optional<HostOptions> ParseHostOptions(std::span<const std::string_view> ar
       options.sends.push_back({SendItem::Kind::report, std::string(arg)});
     }
   }
-  if (options.help) return options;
+  if (options.help || options.version) return options;
   if (options.tcpPort.has_value() == options.pipePort.has_value()) {
     error = "give exactly one of --port and --pipe";
     return std::nullopt;

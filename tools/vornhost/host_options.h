@@ -41,6 +41,7 @@ struct HostOptions {
   bool hold = false;
   std::vector<SendItem> sends;
   bool help = false;
+  bool version = false;  // --version
 };
 
 // Parses the arguments after the program name. On a mistake returns null and

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/version.h"
 #include "platform/socket.h"
 #include "tools/vornhost/host_options.h"
 #include "tools/vornhost/host_session.h"
@@ -73,6 +74,10 @@ int main(int argc, char** argv) {
   }
   if (options->help) {
     std::cout << HostUsage();
+    return 0;
+  }
+  if (options->version) {
+    std::cout << VersionLine("vornhost");
     return 0;
   }
   return run(*options);

@@ -4,6 +4,7 @@
 // the replies of two services byte for byte.
 //
 //   vornpipe [--zero-process-ids] show | run NAME | kill NAME | send HEX
+//   vornpipe --version
 //
 // `send` writes the request given in hexadecimal as it is, so that a
 // malformed request can be tried too. --zero-process-ids writes a listing's
@@ -18,6 +19,7 @@
 
 #include "common/pipe_protocol.h"
 #include "common/service_identity.h"
+#include "common/version.h"
 #include "platform/named_pipe.h"
 #include "platform/process.h"
 
@@ -92,12 +94,17 @@ std::string hexLines(std::span<const std::uint8_t> bytes) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> words = platform::commandArguments(argc, argv);
+  if (words.size() == 1 && words[0] == "--version") {
+    platform::writeStandardOutput(VersionLine("vornpipe"));
+    return 0;
+  }
   const bool zeroIds = !words.empty() && words[0] == "--zero-process-ids";
   if (zeroIds) words.erase(words.begin());
   const auto request = buildRequest(words);
   if (!request) {
     platform::writeStandardOutput(
         "usage: vornpipe [--zero-process-ids] show | run NAME | kill NAME | send HEX\n"
+        "       vornpipe --version\n"
         "  (HEX: a request of at most 25576 bytes, two digits a byte)\n");
     return kExitUsage;
   }

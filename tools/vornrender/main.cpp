@@ -11,11 +11,12 @@
 
 #include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
+#include "common/version.h"
 #include "platform/ansi_code_page.h"
 #include "platform/device_mode.h"
 #include "platform/error.h"
 #include "platform/file.h"
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 #include "platform/printer_system.h"
 #include "platform/registry.h"
 #include "tools/vornrender/page_counting_device.h"
@@ -68,7 +69,7 @@ int render(const RenderOptions& options) {
   std::uint32_t optionBits = options.optionBits;
   std::string outputFile;
   if (options.outputFile) {
-    printers = platform::posix::createPdfPrinterSystem(options.pdf);
+    printers = platform::createPdfPrinterSystem(options.pdf);
     printerName = options.pdf.name;
     optionBits |= vorn::OPT_TO_FILE;
     outputFile = platform::ansiFromUtf8(*options.outputFile);
@@ -130,6 +131,10 @@ int main(int argc, char** argv) {
   }
   if (options->help) {
     std::fputs(vorn::tools::renderUsage(), stdout);
+    return 0;
+  }
+  if (options->version) {
+    std::fputs(vorn::VersionLine("vornrender").c_str(), stdout);
     return 0;
   }
   try {

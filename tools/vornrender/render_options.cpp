@@ -41,6 +41,7 @@ constexpr const char* kUsage =
     "  --doc-name NAME       document name (default \"Vorn: \" and the stream\n"
     "                        file's name)\n"
     "  -h, --help            show this text\n"
+    "  --version             show the program's version\n"
     "\n"
     "On success prints the number of pages and the time taken and exits with 0;\n"
     "on failure prints the reason and exits with 1 (2 for a usage error).\n";
@@ -83,6 +84,9 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
     std::string text;
     if (arg == "-h" || arg == "--help") {
       options.help = true;
+      return options;
+    } else if (arg == "--version") {
+      options.version = true;
       return options;
     } else if (arg == "-o" || arg == "--output") {
       if (!value(text)) return std::nullopt;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 
 namespace vorn::tools {
 
@@ -14,13 +14,14 @@ struct RenderOptions {
   std::string streamFile;
   std::optional<std::string> outputFile;   // -o: straight to a PDF file
   std::optional<std::string> printerName;  // --printer: through the printer system
-  platform::posix::PdfPrinterSettings pdf;        // the device behind -o
+  platform::PdfPrinterSettings pdf;        // the device behind -o
   std::uint32_t optionBits = 0;            // OPT_… renderer bits
   std::string loadDirectory;
   std::uint16_t mainTray = 0;
   std::uint16_t altTray = 0;
   std::optional<std::string> docName;      // default "Vorn: " + the stream file's name
   bool help = false;
+  bool version = false;  // --version
 };
 
 // Parses the arguments after the program name. On a usage error returns

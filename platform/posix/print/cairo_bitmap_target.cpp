@@ -19,12 +19,13 @@ void CairoBitmapTarget::fillRectangle(const DrawingRectangle& area, bool white) 
   cairo_fill(cr_.get());
 }
 
-void CairoBitmapTarget::showText(const CairoFont& font, std::string_view text, double x, double baseline) {
+void CairoBitmapTarget::showText(const DeviceFont& font, std::string_view text, double x, double baseline) {
+  cairo_scaled_font_t* scaled = font.scaledFont();
   font.layout(text, x, baseline, glyphs_);
-  if (glyphs_.empty()) return;
+  if (glyphs_.empty() || scaled == nullptr) return;
   ++bitmap_->version;
   cairo_set_source_rgb(cr_.get(), 0, 0, 0);
-  cairo_set_scaled_font(cr_.get(), font.scaledFont());
+  cairo_set_scaled_font(cr_.get(), scaled);
   cairo_show_glyphs(cr_.get(), glyphs_.data(), static_cast<int>(glyphs_.size()));
 }
 

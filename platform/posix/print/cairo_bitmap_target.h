@@ -14,7 +14,7 @@ class CairoBitmapTarget final : public DrawingTarget {
   static std::unique_ptr<CairoBitmapTarget> create(std::shared_ptr<BitmapObject> bitmap);
 
   void fillRectangle(const DrawingRectangle& area, bool white) override;
-  void showText(const CairoFont& font, std::string_view text, double x, double baseline) override;
+  void showText(const DeviceFont& font, std::string_view text, double x, double baseline) override;
   void drawBitmap(const std::shared_ptr<BitmapObject>& bitmap, double x, double y,
                   const std::optional<DrawingRectangle>& clip) override;
   bool failed() const override;

@@ -42,7 +42,7 @@ DrawingTarget* CairoMemoryContext::target() {
 }
 
 GdiObject CairoMemoryContext::selectBitmap(GdiObject bitmap) {
-  if (!objects_->isBitmap(bitmap)) return CairoDrawingContext::selectBitmap(bitmap);
+  if (!objects_->isBitmap(bitmap)) return DrawingContext::selectBitmap(bitmap);
   bitmapTarget_.reset();
   bitmap_ = bitmap == kStockBitmap ? nullptr : objects_->bitmap(bitmap);
   return std::exchange(bitmapHandle_, bitmap);

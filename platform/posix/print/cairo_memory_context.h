@@ -5,16 +5,16 @@
 
 #include <memory>
 
-#include "platform/posix/print/cairo_drawing_context.h"
+#include "platform/posix/print/drawing_context.h"
 #include "platform/posix/print/cairo_bitmap_target.h"
 
 namespace vorn::platform::posix {
 
-class CairoMemoryContext final : public CairoDrawingContext {
+class CairoMemoryContext final : public DrawingContext {
  public:
   // Shares `objects` (the printer device's) and `parent`'s metrics.
-  CairoMemoryContext(const CairoDrawingContext& parent, std::shared_ptr<GdiObjectTable> objects)
-      : CairoDrawingContext(parent, std::move(objects)) {}
+  CairoMemoryContext(const DrawingContext& parent, std::shared_ptr<GdiObjectTable> objects)
+      : DrawingContext(parent, std::move(objects)) {}
 
   // A memory device prints nothing: each of these fails with ERROR_INVALID_FUNCTION.
   int startDoc(const DocInfo& info) override;

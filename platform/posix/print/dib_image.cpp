@@ -1,5 +1,6 @@
 #include "platform/posix/print/dib_image.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -8,7 +9,39 @@ namespace vorn::platform::posix {
 namespace {
 
 constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiBitfields = 3;
 constexpr std::size_t kRgbQuadSize = 4;
+
+// A colour mask as a shift and a width, to stretch its value to 8 bits.
+struct Channel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+
+  static Channel of(std::uint32_t mask) {
+    Channel c{mask, 0, 0};
+    if (mask == 0) return c;
+    while (((mask >> c.shift) & 1) == 0) ++c.shift;
+    while (c.shift + c.bits < 32 && ((mask >> (c.shift + c.bits)) & 1) != 0) ++c.bits;
+    return c;
+  }
+  std::uint32_t level(std::uint32_t pixel) const {
+    if (bits == 0) return 0;
+    const std::uint32_t value = (pixel & mask) >> shift;
+    const std::uint32_t top = (std::uint32_t{1} << std::min(bits, 31)) - 1;
+    return bits >= 8 ? value >> (bits - 8) : (value * 255 + top / 2) / top;
+  }
+};
+
+struct Masks {
+  Channel red, green, blue;
+};
+
+std::uint32_t readU32(std::span<const std::byte> bytes, std::size_t offset) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value |= std::to_integer<std::uint32_t>(bytes[offset + i]) << (8 * i);
+  return value;
+}
 
 std::uint32_t rgb(std::byte r, std::byte g, std::byte b) {
   return (std::to_integer<std::uint32_t>(r) << 16) | (std::to_integer<std::uint32_t>(g) << 8) |
@@ -31,8 +64,15 @@ std::vector<std::uint32_t> paletteOf(const BitmapInfoHeader& format, std::span<c
   return palette;
 }
 
-std::uint32_t pixelAt(std::span<const std::byte> row, int x, int bitCount, const std::vector<std::uint32_t>& palette) {
+std::uint32_t pixelAt(std::span<const std::byte> row, int x, int bitCount, const std::vector<std::uint32_t>& palette,
+                      const Masks& masks) {
   const auto ux = static_cast<std::size_t>(x);
+  if (bitCount == 16 || (bitCount == 32 && masks.red.mask != 0)) {
+    const std::uint32_t pixel = bitCount == 16 ? std::to_integer<std::uint32_t>(row[ux * 2]) |
+                                                     (std::to_integer<std::uint32_t>(row[ux * 2 + 1]) << 8)
+                                               : readU32(row, ux * 4);
+    return (masks.red.level(pixel) << 16) | (masks.green.level(pixel) << 8) | masks.blue.level(pixel);
+  }
   std::size_t index = 0;
   switch (bitCount) {
     case 1:
@@ -61,8 +101,20 @@ CairoSurface imageFromDib(const BitmapInfoHeader& header, std::span<const std::b
   if (info.size() < BitmapInfoHeader::kSize) return nullptr;
   const BitmapInfoHeader format = BitmapInfoHeader::fromBytes(info.first<BitmapInfoHeader::kSize>());
   const int bitCount = format.bitCount;
-  if (format.compression != kBiRgb || format.planes != 1) return nullptr;
-  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32) return nullptr;
+  if (format.planes != 1) return nullptr;
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) {
+    return nullptr;
+  }
+  Masks masks;
+  if (format.compression == kBiBitfields) {
+    const auto table = info.subspan(BitmapInfoHeader::kSize);
+    if ((bitCount != 16 && bitCount != 32) || table.size() < 3 * sizeof(std::uint32_t)) return nullptr;
+    masks = {Channel::of(readU32(table, 0)), Channel::of(readU32(table, 4)), Channel::of(readU32(table, 8))};
+  } else if (format.compression != kBiRgb) {
+    return nullptr;
+  } else if (bitCount == 16) {
+    masks = {Channel::of(0x7C00), Channel::of(0x03E0), Channel::of(0x001F)};  // 5-5-5, the top bit unused
+  }
 
   const std::int64_t width = format.width;
   const std::int64_t signedHeight = format.height;
@@ -88,7 +140,7 @@ CairoSurface imageFromDib(const BitmapInfoHeader& header, std::span<const std::b
     const auto row = bits.subspan(static_cast<std::size_t>(sourceRow) * stride, stride);
     auto* out = reinterpret_cast<std::uint32_t*>(data + y * outStride);
     for (std::int64_t x = 0; x < width; ++x) {
-      out[x] = pixelAt(row, static_cast<int>(x), bitCount, palette);
+      out[x] = pixelAt(row, static_cast<int>(x), bitCount, palette, masks);
     }
   }
   cairo_surface_mark_dirty(surface.get());

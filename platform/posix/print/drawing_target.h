@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/posix/print/cairo_font.h"
+#include "platform/posix/print/device_font.h"
 #include "platform/posix/print/gdi_objects.h"
 
 namespace vorn::platform::posix {
@@ -28,7 +28,7 @@ class DrawingTarget {
   virtual void fillRectangle(const DrawingRectangle& area, bool white) = 0;
   // `text` (Windows-1252) in black, starting at `x` on `baseline`; each
   // character advances by the font's advance for it.
-  virtual void showText(const CairoFont& font, std::string_view text, double x, double baseline) = 0;
+  virtual void showText(const DeviceFont& font, std::string_view text, double x, double baseline) = 0;
   // `bitmap` with its top left pixel at (x, y), one pixel per unit, no
   // smoothing; only the part inside `clip` when given.
   virtual void drawBitmap(const std::shared_ptr<BitmapObject>& bitmap, double x, double y,

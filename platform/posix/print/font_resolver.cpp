@@ -1,7 +1,5 @@
 #include "platform/posix/print/font_resolver.h"
 
-#include <cairo-ft.h>
-
 #include <algorithm>
 #include <array>
 
@@ -81,6 +79,12 @@ bool isMetricAlias(std::string_view requested, std::string_view family) {
 
 FontResolver::FontResolver(std::ostream& log) : log_(log) {}
 
+void FontResolver::reportUnreadable(const std::string& error) {
+  std::lock_guard lock(mutex_);
+  log_ << "vornprint: " << error << "\n";
+  log_.flush();
+}
+
 std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& request) {
   const int weight = static_cast<int>(fontconfigWeight(request.weight));
   const bool italic = request.italic != 0;
@@ -120,14 +124,19 @@ std::shared_ptr<const ResolvedFace> FontResolver::resolve(const FontRequest& req
   }
 
   auto resolved = std::make_shared<ResolvedFace>();
-  resolved->face.reset(cairo_ft_font_face_create_for_pattern(match.get()));
-  if (!resolved->face || cairo_font_face_status(resolved->face.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   resolved->family = family;
   FcChar8* file = nullptr;
   if (FcPatternGetString(match.get(), FC_FILE, 0, &file) == FcResultMatch) {
     resolved->file = reinterpret_cast<const char*>(file);
   }
+  if (resolved->file.empty()) return nullptr;
   FcPatternGetInteger(match.get(), FC_INDEX, 0, &resolved->index);  // absent: the first face
+  FcBool embolden = FcFalse;
+  if (FcPatternGetBool(match.get(), FC_EMBOLDEN, 0, &embolden) == FcResultMatch) resolved->embolden = embolden;
+  FcMatrix* matrix = nullptr;
+  if (FcPatternGetMatrix(match.get(), FC_MATRIX, 0, &matrix) == FcResultMatch && matrix != nullptr) {
+    resolved->slant = matrix->xy;
+  }
 
   if (!sameFamily && !isMetricAlias(faceName, family) && reported_.insert(ansiLowerCase(faceName)).second) {
     log_ << "vornprint: font \"" << faceName << "\" is not installed; printing with \"" << family << "\"\n";

@@ -18,15 +18,19 @@
 #include <tuple>
 
 #include "platform/device_context.h"
-#include "platform/posix/print/cairo_handles.h"
+#include "platform/posix/print/cairo_handles.h"  // FcPatternPtr
 
 namespace vorn::platform::posix {
 
 struct ResolvedFace {
-  CairoFontFace face;   // cairo-ft face for the matched font file
   std::string family;   // the family fontconfig chose
   std::string file;     // the font file, and the face's index in it
   int index = 0;
+  // What fontconfig adds when the face lacks the weight or slant asked for
+  // (only a Regular face installed): synthetic bold, and an oblique slant
+  // (x moves by this times the height above the baseline).
+  bool embolden = false;
+  double slant = 0;
 };
 
 // GDI weights 1 to 1000 (0: don't care, 400) on fontconfig's weight scale.
@@ -42,6 +46,8 @@ class FontResolver {
   // The face for the request, shared by every font made from it; null when
   // fontconfig finds no font at all.
   std::shared_ptr<const ResolvedFace> resolve(const FontRequest& request);
+  // Reports on the error stream that a resolved face's file could not be read.
+  void reportUnreadable(const std::string& error);
 
  private:
   using Key = std::tuple<std::string, int, bool, std::uint32_t>;

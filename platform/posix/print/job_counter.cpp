@@ -12,6 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/posix/errno_codes.h"
+#include "platform/posix/root.h"
 #include "platform/posix/unique_fd.h"
 
 namespace vorn::platform::posix {
@@ -26,8 +27,11 @@ std::uint32_t following(std::uint32_t number) {
 
 std::uint32_t takeJobNumber(const std::filesystem::path& counterFile, std::uint32_t& number,
                             const std::function<bool(std::uint32_t)>& taken) {
-  UniqueFd fd(::open(counterFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (!fd) return setLastErrorFromErrno();
+  UniqueFd fd;
+  if (const int error = openStateFile(AT_FDCWD, counterFile.c_str(), O_RDWR, fd)) {
+    errno = error;
+    return setLastErrorFromErrno();
+  }
   while (::flock(fd.get(), LOCK_EX) != 0) {
     if (errno != EINTR) return setLastErrorFromErrno();
   }

@@ -15,14 +15,14 @@
 #include "platform/error.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/print/builtin_printers.h"
-#include "platform/posix/print/cairo_device_context.h"
+#include "platform/posix/print/pdf_device_context.h"
 #include "platform/posix/print/cups_printers.h"
 #include "platform/posix/print/document_name.h"
 #include "platform/posix/print/file_output.h"
 #include "platform/posix/print/job_counter.h"
 #include "platform/posix/print/partial_files.h"
 #include "platform/posix/print/paper.h"
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 #include "platform/posix/root.h"
 
 namespace vorn::platform {
@@ -133,7 +133,7 @@ class PosixPrinterSystem final : public PrinterSystem {
     setup->outputTakesSettings = found->kind == posix::PrinterKind::cups;
     setup->printer = std::move(*found);
     setup->fonts = fonts_;
-    return std::make_unique<posix::CairoDeviceContext>(std::move(setup), init);
+    return std::make_unique<posix::PdfDeviceContext>(std::move(setup), init);
   }
 
  private:
@@ -151,7 +151,7 @@ std::unique_ptr<PrinterSystem> createPrinterSystem(Registry& registry) {
   });
 }
 
-std::unique_ptr<PrinterSystem> posix::createPdfPrinterSystem(const PdfPrinterSettings& settings) {
+std::unique_ptr<PrinterSystem> createPdfPrinterSystem(const PdfPrinterSettings& settings) {
   PrinterDescription printer;
   printer.kind = posix::PrinterKind::builtinPdf;
   printer.name = settings.name;

@@ -6,11 +6,10 @@
 #include <filesystem>
 
 namespace vorn::e2e {
-
 namespace {
 
-void registerAndStart(ServiceScenario& scenario) {
-  const auto folder = scenario.root() / "programs";
+void registerAndStart(ServiceScenario& scenario, const std::filesystem::path& programs) {
+  const auto folder = programs.empty() ? scenario.root() / "programs" : programs;
   std::filesystem::create_directories(folder);
   for (const char* program : {"VornPrintService", "spoolcmd"})
     std::filesystem::copy_file(test::programPath(program), folder / program);
@@ -22,14 +21,15 @@ void registerAndStart(ServiceScenario& scenario) {
 
 }  // namespace
 
-void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles) {
+void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles,
+                         const std::filesystem::path& programs) {
   scenario.writeProfiles(profiles);
-  registerAndStart(scenario);
+  registerAndStart(scenario, programs);
 }
 
-void startWithStubAgents(ServiceScenario& scenario, const std::string& registryFile) {
+void startWithStubAgentsAndRegistry(ServiceScenario& scenario, const std::string& registryFile) {
   test::writeRegistry(scenario.root(), registryFile);
-  registerAndStart(scenario);
+  registerAndStart(scenario, {});
 }
 
 std::string showListing(int count, const std::string& lines) {

@@ -11,10 +11,12 @@
 namespace vorn::e2e {
 
 // Writes `profiles` (no host values), registers the copied service and
-// starts it; returns once it runs.
-void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles);
+// starts it; returns once it runs. The programs go to `programs` when one is
+// given, else to a folder of the root.
+void startWithStubAgents(ServiceScenario& scenario, const std::vector<test::ProfileSpec>& profiles,
+                         const std::filesystem::path& programs = {});
 // The same with a registry file of the test's own.
-void startWithStubAgents(ServiceScenario& scenario, const std::string& registryFile);
+void startWithStubAgentsAndRegistry(ServiceScenario& scenario, const std::string& registryFile);
 
 // What spoolcmd show prints for `lines` (each as "\n..." after the header).
 std::string showListing(int count, const std::string& lines);

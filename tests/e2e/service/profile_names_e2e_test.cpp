@@ -25,7 +25,7 @@ std::string activeProfiles(const std::vector<std::string>& names) {
 TEST(ProfileNamesE2e, KeysNoAgentCanBeStartedForAreSkippedWithAnEventAndNeverRun) {
   ServiceScenario scenario(1000);
   const std::string longName(255, 'L');
-  startWithStubAgents(scenario, activeProfiles({"LASER1", kPrinter, kCopier, "quo\"te", longName}));
+  startWithStubAgentsAndRegistry(scenario, activeProfiles({"LASER1", kPrinter, kCopier, "quo\"te", longName}));
   ASSERT_TRUE(eventually([&] { return scenario.agentPids().size() == 1; }));
   EXPECT_EQ(scenario.spoolcmd({"show"}).standardOutput,
             showListing(1, runningLine(scenario.agentPids().front(), "LASER1")));
@@ -48,7 +48,7 @@ TEST(ProfileNamesE2e, KeysNoAgentCanBeStartedForAreSkippedWithAnEventAndNeverRun
 // Profile names are registry key names: one key in any spelling.
 TEST(ProfileNamesE2e, AnotherSpellingIsTheSameProfile) {
   ServiceScenario scenario(1000);
-  startWithStubAgents(scenario, activeProfiles({"LASER1"}));
+  startWithStubAgentsAndRegistry(scenario, activeProfiles({"LASER1"}));
   ASSERT_TRUE(eventually([&] { return scenario.agentPids().size() == 1; }));
   const int agent = scenario.agentPids().front();
   EXPECT_EQ(scenario.spoolcmd({"run", "/profile=laser1"}).standardOutput, "\nRun process error: duplicate entry\n");

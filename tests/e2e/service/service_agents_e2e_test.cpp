@@ -80,7 +80,8 @@ TEST(ServiceAgentsE2e, StartUpAgentsAndAStopThatEndsThemInOrder) {
     });
     expected.insert(place, "TerminateMutex=000000003");
     EXPECT_EQ(splitZeros(fileText(proc + "/environ")), expected);
-    EXPECT_EQ(std::filesystem::read_symlink(proc + "/fd/3").string(), "anon_inode:[eventfd]");
+    // The read end of a pipe whose write end only the service holds.
+    EXPECT_TRUE(std::filesystem::read_symlink(proc + "/fd/3").string().starts_with("pipe:["));
   }
   EXPECT_EQ(names, (std::set<std::string>{"/profile=\"A\"", "/profile=\"B\"", "/profile=\"C\""}));
 
@@ -121,6 +122,77 @@ TEST(ServiceAgentsE2e, ShutdownSignalDuringAStopRunsNoSecondSequence) {
   EXPECT_EQ(scenario.status()->state, 1u);
   EXPECT_TRUE(eventually([&] { return scenario.agentPids().empty(); }));
   EXPECT_EQ(scenario.countEvents("shutting down | "), 1);
+}
+
+// The profile an agent process serves, from its command line.
+std::string profileOf(int pid) {
+  const auto argv = splitZeros(fileText("/proc/" + std::to_string(pid) + "/cmdline"));
+  return argv.size() == 2 ? argv[1] : "";
+}
+
+int agentEvents(const ServiceScenario& scenario, const std::string& text) {
+  int count = 0;
+  for (const auto& event : test::readEvents(scenario.root()))
+    count += event.strings.at(0) == "SPOOLAGENT" && event.strings.at(2) == text ? 1 : 0;
+  return count;
+}
+
+// However the service ends, its agents end with it within moments, each in
+// order as on its termination event: the kernel closes the service's end of
+// every agent's event.
+TEST(ServiceAgentsE2e, AKilledServiceTakesItsAgentsWithIt) {
+  ServiceScenario scenario;
+  const auto hosts = startWithThreeAgents(scenario);
+  ASSERT_TRUE(scenario.waitForState(4));
+  ASSERT_TRUE(eventually([&] { return scenario.agentPids().size() == 3; }));
+  ASSERT_EQ(::kill(scenario.status()->pid, SIGKILL), 0);
+  EXPECT_TRUE(eventually([&] { return scenario.agentPids().empty(); }, 5));
+  for (test::ChildProcess* host : hosts) {
+    ASSERT_TRUE(host->wait(10s));
+    EXPECT_EQ(host->exitCode(), 0);
+    EXPECT_NE(host->standardOutput().find("acks: right=0 wrong=0 missing=0"), std::string::npos);
+  }
+}
+
+// A start right after a crash never leaves two agents for one profile: a new
+// agent waits while the crashed service's agent of its profile is ending,
+// and ends itself, to be restarted, when that one is too slow to end.
+TEST(ServiceAgentsE2e, AStartAfterACrashNeverLeavesTwoAgentsForAProfile) {
+  ServiceScenario scenario(20);  // the claim's wait half a second, the restart three
+  test::ChildProcess& hostA = scenario.startHost(5411, true);
+  test::ChildProcess& hostB = scenario.startHost(5412, true);
+  scenario.writeProfiles({{"A", "yes", 5411}, {"B", "yes", 5412}});
+  ASSERT_EQ(scenario.spoolcmd({"create"}).exitCode, 0);
+  ASSERT_EQ(scenario.spoolcmd({"start"}).exitCode, 0);
+  ASSERT_TRUE(scenario.waitForState(4));
+  const auto attaches = [](const test::ChildProcess& host) {
+    const std::string output = host.standardOutput();
+    int count = 0;
+    for (std::size_t at = 0; (at = output.find("attach connect-string", at)) != std::string::npos; ++at) ++count;
+    return count;
+  };
+  ASSERT_TRUE(eventually([&] { return attaches(hostA) == 1 && attaches(hostB) == 1; }));
+  const auto old = scenario.agentPids();
+  ASSERT_EQ(old.size(), 2u);
+  const int slowA = profileOf(old[0]) == "/profile=\"A\"" ? old[0] : old[1];
+  ASSERT_EQ(::kill(slowA, SIGSTOP), 0);  // too slow to end
+
+  ASSERT_EQ(::kill(scenario.status()->pid, SIGKILL), 0);
+  ASSERT_EQ(scenario.spoolcmd({"start"}).exitCode, 0);
+  const std::string stillRunning = "terminating - another agent of this profile is still running";
+  ASSERT_TRUE(eventually([&] { return agentEvents(scenario, stillRunning) == 1; }));
+  ASSERT_EQ(::kill(slowA, SIGCONT), 0);
+
+  // The slow one ends in order, the new A is restarted and attaches.
+  ASSERT_TRUE(eventually([&] {
+    const auto pids = scenario.agentPids();
+    return pids.size() == 2 && std::find_first_of(pids.begin(), pids.end(), old.begin(), old.end()) == pids.end();
+  }, 20));
+  EXPECT_TRUE(eventually([&] { return attaches(hostA) == 2 && attaches(hostB) == 2; }))
+      << hostA.standardOutput() << hostB.standardOutput();
+  EXPECT_EQ(agentEvents(scenario, stillRunning), 1);
+  ASSERT_EQ(scenario.spoolcmd({"stop"}).exitCode, 0);
+  EXPECT_TRUE(scenario.agentPids().empty());
 }
 
 TEST(ServiceAgentsE2e, EndedAgentIsRestartedAfterTheScaledDelay) {

@@ -40,7 +40,7 @@ TEST(ServiceEventsE2e, AnAgentThatKeepsEndingIsReportedEveryHour) {
 }
 
 TEST(ServiceEventsE2e, AStopNamesTheAgentItHadToTerminate) {
-  ServiceScenario scenario(1000);
+  ServiceScenario scenario(10);  // a grace period of a second: time for the obliging one
   startWithStubAgents(scenario, {{"Obliging", "yes"}, {"Stubborn", "yes"}});
   ASSERT_TRUE(eventually([&] { return scenario.agentPids().size() == 2; }));
   EXPECT_EQ(scenario.spoolcmd({"stop"}).exitCode, 0);

@@ -107,6 +107,22 @@ TEST(CreateProcess, ChildFindsItsEventAtThreeNothingElseACleanSignalStateAndItsO
   }
 }
 
+// A child that inherited an event finds it signalled once its creator has
+// let go of it, as when the creator ends in any way.
+TEST(CreateProcess, AnInheritedEventIsSignalledWhenItsCreatorLetsGoOfIt) {
+  test::TempRoot folder;
+  std::unique_ptr<Event> event;
+  ASSERT_EQ(createEvent(false, false, true, event), kErrorSuccess);
+  constexpr char kEnvironment[] = "PATH=/usr/bin:/bin\0";
+  const std::string folderText = folder.path().string();
+  const ProcessStart what{"vorn_child_probe report.txt", kEnvironment, folderText, kDetachedProcess, event.get()};
+  std::unique_ptr<ProcessHandle> process;
+  ASSERT_EQ(createProcess(what, process), kErrorSuccess);
+  event.reset();
+  ASSERT_EQ(endOf(*process), 0);
+  EXPECT_EQ(readReport(folder.path() / "report.txt")["event"], "signalled");
+}
+
 TEST(CreateProcess, NoEndedChildStaysAZombie) {
   // Reaped by the wait, which tells its exit code.
   for (const auto& [program, code] : {std::pair{"true", 0}, std::pair{"false", 1}}) {
@@ -197,14 +213,18 @@ TEST(CreateProcess, ProgramsAreFoundInOurOwnFolderThenOnThePathNeverInTheCurrent
 }
 
 TEST(InheritedEvent, OnlyAnEventDescriptorOfThisProcessIsTaken) {
+  // An event arrives as an eventfd or as a pipe's read end: not as a pipe's
+  // write end, nor as any other file.
   int ends[2];
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
   const posix::UniqueFd readEnd(ends[0]);
   const posix::UniqueFd writeEnd(ends[1]);
-  EXPECT_EQ(inheritedEvent(static_cast<std::uint32_t>(readEnd.get())), nullptr);
+  const posix::UniqueFd file(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  EXPECT_EQ(inheritedEvent(static_cast<std::uint32_t>(writeEnd.get())), nullptr);
+  EXPECT_EQ(inheritedEvent(static_cast<std::uint32_t>(file.get())), nullptr);
   EXPECT_EQ(inheritedEvent(999999), nullptr);
   EXPECT_EQ(inheritedEvent(0x80000003u), nullptr);
-  EXPECT_EQ(::fcntl(readEnd.get(), F_GETFD), FD_CLOEXEC) << "a rejected descriptor is left alone";
+  EXPECT_EQ(::fcntl(writeEnd.get(), F_GETFD), FD_CLOEXEC) << "a rejected descriptor is left alone";
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST(TempRoot, RestoresThePreviousRoot) {
 
 TEST(Root, FoldersAreCreatedOnDemandWithMode0755) {
   test::TempRoot root;
-  const mode_t previous = ::umask(0);
+  const mode_t previous = ::umask(077);  // never the umask's
   std::filesystem::path folder;
   ASSERT_EQ(platform::rootFolder("services/VornPrintService", folder), 0u);
   ::umask(previous);
@@ -50,6 +50,23 @@ TEST(Root, FoldersAreCreatedOnDemandWithMode0755) {
   std::filesystem::path again;
   EXPECT_EQ(platform::rootFolder("services/VornPrintService", again), 0u);  // existing is fine
   EXPECT_EQ(again, folder);
+}
+
+TEST(Root, AFolderThatIsALinkOrWritableByOthersIsRefused) {
+  test::TempRoot root;
+  const auto elsewhere = root.path() / "elsewhere";
+  std::filesystem::create_directory(elsewhere);
+  std::filesystem::create_directory_symlink(elsewhere, root.path() / "log");
+  std::filesystem::create_directory(root.path() / "pipe");
+  std::filesystem::permissions(root.path() / "pipe", std::filesystem::perms::all);
+  std::filesystem::path folder;
+  for (const char* refused : {"log", "pipe", "pipe/below", "log/below"})
+    EXPECT_EQ(platform::rootFolder(refused, folder), platform::kErrorAccessDenied) << refused;
+  EXPECT_FALSE(std::filesystem::exists(elsewhere / "below"));
+  std::filesystem::permissions(root.path(), std::filesystem::perms::all);
+  EXPECT_EQ(platform::rootFolder("services", folder), platform::kErrorAccessDenied);
+  std::filesystem::permissions(root.path(), std::filesystem::perms(0755));
+  EXPECT_EQ(platform::rootFolder("services", folder), 0u);
 }
 
 TEST(Root, FolderBlockedByAFileIsAMissingPath) {

@@ -1,16 +1,27 @@
-// Fonts through fontconfig and cairo-ft: metric-compatible faces give the
-// advances a Windows printer driver gives, weight and slant are honoured,
-// and a missing face is reported once.
-#include <cairo-ft.h>
+// Fonts through fontconfig: metric-compatible faces give the advances a
+// Windows printer driver gives, weight and slant are honoured, and a missing
+// face is reported once.
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "platform/posix/print/cairo_font.h"
+#include "platform/posix/print/device_font.h"
 #include "platform/posix/print/font_resolver.h"
 
 namespace vorn::platform::posix {
 namespace {
+
+// The device's font for a request, from the face's file read now.
+std::unique_ptr<DeviceFont> fontFor(FontResolver& resolver, const FontRequest& request) {
+  const auto face = resolver.resolve(request);
+  if (!face) return nullptr;
+  std::string error;
+  auto program = pdf::FontProgram::load(face->file, face->index, error);
+  if (!program) return nullptr;
+  return DeviceFont::create(*face, std::move(program), request, 600);
+}
 
 FontRequest request(std::string face, std::int32_t height, std::int32_t weight = 400, bool italic = false,
                     std::uint32_t pitchAndFamily = 0) {
@@ -37,7 +48,7 @@ TEST_P(AdvanceTest, MatchesTheWindowsFace) {
   std::ostringstream log;
   FontResolver resolver(log);
   const FontRequest r = request(c.face, -100);
-  auto font = CairoFont::create(resolver.resolve(r), r, 600);
+  auto font = fontFor(resolver, r);
   ASSERT_TRUE(font);
   EXPECT_EQ(font->family(), c.family);
   EXPECT_DOUBLE_EQ(font->width(c.text), c.width) << c.text;
@@ -81,13 +92,11 @@ TEST_P(StyleTest, WeightAndItalicChooseTheFace) {
   std::ostringstream log;
   FontResolver resolver(log);
   const FontRequest r = request("Courier New", -100, weight, italic);
-  auto font = CairoFont::create(resolver.resolve(r), r, 600);
+  auto font = fontFor(resolver, r);
   ASSERT_TRUE(font);
-  FT_Face face = cairo_ft_scaled_font_lock_face(font->scaledFont());
-  ASSERT_NE(face, nullptr);
-  EXPECT_EQ((face->style_flags & FT_STYLE_FLAG_BOLD) != 0, bold) << face->style_name;
-  EXPECT_EQ((face->style_flags & FT_STYLE_FLAG_ITALIC) != 0, italic) << face->style_name;
-  cairo_ft_scaled_font_unlock_face(font->scaledFont());
+  const pdf::FontMetrics& face = font->style().program->metrics();
+  EXPECT_EQ(face.postscriptName.find("Bold") != std::string::npos, bold) << face.postscriptName;
+  EXPECT_EQ(face.italic, italic) << face.postscriptName;
   EXPECT_DOUBLE_EQ(font->width("abc"), 180) << "every Liberation Mono style keeps the pitch";
 }
 
@@ -116,34 +125,37 @@ TEST(FontResolverTest, FixedPitchFallsBackToAMonospacedFace) {
   std::ostringstream log;
   FontResolver resolver(log);
   const FontRequest r = request("Vorn No Such Face", -100, 400, false, 0x31);
-  auto font = CairoFont::create(resolver.resolve(r), r, 600);
+  auto font = fontFor(resolver, r);
   ASSERT_TRUE(font);
   EXPECT_DOUBLE_EQ(font->width("iiii"), font->width("WWWW")) << font->family();
 }
 
-TEST(CairoFontTest, TextIsWindows1252) {
+TEST(DeviceFontTest, TextIsWindows1252) {
   std::ostringstream log;
   FontResolver resolver(log);
   const FontRequest r = request("Arial", -100);
-  auto font = CairoFont::create(resolver.resolve(r), r, 600);
+  auto font = fontFor(resolver, r);
   ASSERT_TRUE(font);
-  FT_Face face = cairo_ft_scaled_font_lock_face(font->scaledFont());
-  ASSERT_NE(face, nullptr);
+  FT_Library library = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  FT_Face face = nullptr;
+  ASSERT_EQ(FT_New_Face(library, resolver.resolve(r)->file.c_str(), 0, &face), 0);
   for (const auto& [code, unicode] : std::vector<std::pair<std::uint8_t, FT_ULong>>{
            {0x41, 'A'}, {0x80, 0x20AC}, {0x85, 0x2026}, {0x8A, 0x0160}, {0x99, 0x2122}, {0x9F, 0x0178},
            {0xA3, 0x00A3}, {0xE9, 0x00E9}, {0xFF, 0x00FF}}) {
-    EXPECT_EQ(font->glyph(code).index, FT_Get_Char_Index(face, unicode)) << std::hex << int{code};
-    EXPECT_NE(font->glyph(code).index, 0u) << std::hex << int{code};
+    EXPECT_EQ(font->glyph(code), FT_Get_Char_Index(face, unicode)) << std::hex << int{code};
+    EXPECT_NE(font->glyph(code), 0u) << std::hex << int{code};
   }
-  cairo_ft_scaled_font_unlock_face(font->scaledFont());
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
 }
 
-TEST(CairoFontTest, UnderlineComesFromTheFontMetrics) {
+TEST(DeviceFontTest, UnderlineComesFromTheFontMetrics) {
   std::ostringstream log;
   FontResolver resolver(log);
   FontRequest r = request("Arial", -2048);  // one device unit per font unit
   r.underline = 1;
-  auto font = CairoFont::create(resolver.resolve(r), r, 600);
+  auto font = fontFor(resolver, r);
   ASSERT_TRUE(font);
   EXPECT_TRUE(font->underline());
   // Liberation Sans: the stroke's centre lies 142 font units below the baseline, 150 units thick.
@@ -151,13 +163,13 @@ TEST(CairoFontTest, UnderlineComesFromTheFontMetrics) {
   EXPECT_DOUBLE_EQ(font->underlineThickness(), 150);
 }
 
-TEST(CairoFontTest, PositiveHeightIsTheCellHeight) {
+TEST(DeviceFontTest, PositiveHeightIsTheCellHeight) {
   std::ostringstream log;
   FontResolver resolver(log);
   const FontRequest cell = request("Arial", 100);
   const FontRequest em = request("Arial", -100);
-  auto cellFont = CairoFont::create(resolver.resolve(cell), cell, 600);
-  auto emFont = CairoFont::create(resolver.resolve(em), em, 600);
+  auto cellFont = fontFor(resolver, cell);
+  auto emFont = fontFor(resolver, em);
   ASSERT_TRUE(cellFont && emFont);
   EXPECT_LT(cellFont->emSize(), emFont->emSize());
   EXPECT_NEAR(cellFont->emSize(), 100 * 2048.0 / (1854 + 434), 0.01);  // Arial's win ascent and descent

@@ -11,7 +11,7 @@
 #include <regex>
 
 #include "platform/ansi_code_page.h"
-#include "platform/posix/print/pdf_printer_system.h"
+#include "platform/pdf_printer_system.h"
 #include "platform/printer_system.h"
 #include "tests/integration/print/poppler.h"
 #include "tests/support/test_support.h"
@@ -50,7 +50,7 @@ FontRequest fontRequest(const char* face, std::int32_t height, std::int32_t widt
 class PdfDeviceTest : public ::testing::Test {
  protected:
   std::unique_ptr<DeviceContext> device() {
-    printers_ = posix::createPdfPrinterSystem(posix::PdfPrinterSettings{});  // 600 dpi, no unprintable border
+    printers_ = createPdfPrinterSystem(PdfPrinterSettings{});  // 600 dpi, no unprintable border
     return printers_->createDC("PDF", nullptr);
   }
   fs::path pdf() const { return root_.path() / "out.pdf"; }

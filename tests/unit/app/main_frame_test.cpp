@@ -15,6 +15,7 @@
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
+#include "tests/fakes/fake_named_mutexes.h"
 #include "tests/fakes/fake_printer_system.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/recording_event_source.h"
@@ -71,7 +72,8 @@ class MainFrameTest : public ::testing::Test {
   fakes::FakeClock clock{99998};
   fakes::HostLinkScript host;
   fakes::FakeHostLinkFactory hostLinks{host};
-  AgentServices services{*loop, registry, eventLog, printers, files, clock, hostLinks};
+  fakes::FakeNamedMutexes mutexes;
+  AgentServices services{*loop, registry, eventLog, printers, files, clock, hostLinks, mutexes};
   RenderState render{printers, files};
   int closeRequests = 0;
   std::unique_ptr<CMainFrame> frame;

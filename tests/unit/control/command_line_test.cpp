@@ -17,7 +17,7 @@ std::string outcome(const std::vector<std::string>& arguments) {
   const auto parsed = ParseCommandLine(arguments);
   if (const auto* refused = std::get_if<CommandLineError>(&parsed)) return "error: " + refused->message;
   const Command& command = std::get<Command>(parsed);
-  static const char* const kNames[] = {"help", "create", "delete", "start", "stop", "show", "run", "kill"};
+  static const char* const kNames[] = {"help", "version", "create", "delete", "start", "stop", "show", "run", "kill"};
   std::string text = kNames[static_cast<int>(command.word)];
   if (command.word == CommandWord::Run || command.word == CommandWord::Kill) text += ":" + command.profileName;
   return text;
@@ -31,6 +31,9 @@ TEST(SpoolcmdCommandLine, WordsProfilesAndRefusals) {
       {{"/H"}, "help"},
       {{"?"}, "help"},
       {{"/?"}, "help"},
+      {{"--VERSION"}, "version"},
+      {{"--version", "x"}, "error: called with too many parameters"},
+      {{"-version"}, "error: called with invalid parameter"},
       {{"Show"}, "show"},
       {{"SHOW", "x"}, "error: called with too many parameters"},
       {{"create", "x"}, "error: called with too many parameters"},

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -274,6 +275,7 @@ TEST(RegFile, NamesTheCodePageCannotHoldStayKeysOfTheirOwn) {
   EXPECT_NE(written.find("[" + p + printer + "]"), std::string::npos);
   EXPECT_NE(written.find("[" + p + scanner + "\\Deep]"), std::string::npos);
   EXPECT_TRUE(parseOk(written).sameAs(tree));
+  EXPECT_THROW(writeRegFile(tree, RegFileFormat::kRegedit4), std::invalid_argument);
 }
 
 TEST(RegFile, CommentsAndBlankLinesAreIgnored) {

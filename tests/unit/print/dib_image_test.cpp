@@ -138,7 +138,7 @@ TEST(DibImageTest, RefusesWhatItCannotReadSafely) {
     dib.header.width = kWidth + 1;  // the header and the description disagree
     EXPECT_FALSE(imageFromDib(dib.header, dib.bits, dib.info));
   }
-  for (const int bitCount : {0, 2, 16, 48}) {
+  for (const int bitCount : {0, 2, 48}) {
     Dib dib = makeDib(24, false);
     put16(dib.info, 14, static_cast<std::uint16_t>(bitCount));
     EXPECT_FALSE(imageFromDib(dib.header, dib.bits, dib.info)) << bitCount << " bits per pixel";
@@ -147,6 +147,13 @@ TEST(DibImageTest, RefusesWhatItCannotReadSafely) {
     Dib dib = makeDib(8, false);
     put32(dib.info, 16, 1);  // BI_RLE8
     EXPECT_FALSE(imageFromDib(dib.header, dib.bits, dib.info));
+  }
+  {
+    Dib dib = makeDib(24, false);
+    put32(dib.info, 16, 3);  // BI_BITFIELDS takes 16 or 32 bits, and its three masks
+    EXPECT_FALSE(imageFromDib(dib.header, dib.bits, dib.info));
+    put16(dib.info, 14, 32);
+    EXPECT_FALSE(imageFromDib(dib.header, dib.bits, dib.info)) << "no masks after the header";
   }
   for (const std::int32_t width : {0, -5, kMaxDibSide + 1}) {
     Dib dib = makeDib(1, false);
@@ -161,6 +168,60 @@ TEST(DibImageTest, RefusesWhatItCannotReadSafely) {
     EXPECT_FALSE(imageFromDib(dib.header, dib.bits, dib.info));
   }
 }
+
+// 16- and 32-bit pixels through colour masks: each channel's bits stretched to 8.
+struct MaskCase {
+  int bitCount;
+  bool bitfields;
+  std::array<std::uint32_t, 3> masks;  // red, green, blue (BI_BITFIELDS only)
+};
+
+class DibMaskTest : public ::testing::TestWithParam<MaskCase> {};
+
+TEST_P(DibMaskTest, ChannelsComeFromTheirMasks) {
+  const MaskCase c = GetParam();
+  const std::array<std::uint32_t, 3> masks = c.bitfields ? c.masks : std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F};
+  Dib dib = makeDib(c.bitCount, false);
+  if (c.bitfields) {
+    put32(dib.info, 16, 3);
+    dib.info.resize(52);
+    for (std::size_t i = 0; i < 3; ++i) put32(dib.info, 40 + 4 * i, masks[i]);
+  }
+  const auto encode = [&](std::uint32_t rgb) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::uint32_t level = (rgb >> (16 - 8 * i)) & 0xFF;
+      const std::uint32_t mask = masks[i];
+      int shift = 0;
+      while (((mask >> shift) & 1) == 0) ++shift;
+      const std::uint32_t top = mask >> shift;
+      value |= ((level * top + 127) / 255) << shift;
+    }
+    return value;
+  };
+  const std::size_t stride = (kWidth * c.bitCount + 31) / 32 * 4;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const std::uint32_t value = encode(kColours[static_cast<std::size_t>(kIndexes[y][x])]);
+      const std::size_t at = static_cast<std::size_t>(kHeight - 1 - y) * stride + static_cast<std::size_t>(x) * (c.bitCount / 8);
+      for (int b = 0; b < c.bitCount / 8; ++b) dib.bits[at + static_cast<std::size_t>(b)] = std::byte((value >> (8 * b)) & 0xFF);
+    }
+  }
+  CairoSurface image = imageFromDib(dib.header, dib.bits, dib.info);
+  ASSERT_TRUE(image);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      EXPECT_EQ(pixel(image.get(), x, y), kColours[static_cast<std::size_t>(kIndexes[y][x])]) << x << "," << y;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DibMaskTest,
+                         ::testing::Values(MaskCase{16, false, {}},                                  // 5-5-5
+                                           MaskCase{16, true, {0xF800, 0x07E0, 0x001F}},             // 5-6-5
+                                           MaskCase{16, true, {0x0F00, 0x00F0, 0x000F}},             // 4-4-4
+                                           MaskCase{32, true, {0x00FF0000, 0x0000FF00, 0x000000FF}},
+                                           MaskCase{32, true, {0x000000FF, 0x0000FF00, 0x00FF0000}}));
 
 }  // namespace
 }  // namespace vorn::platform::posix

@@ -88,6 +88,25 @@ TEST_F(BitmapTest, OneBitTwoColourFileHasPixelsAtSixtyTwo) {
   EXPECT_EQ(log().count(Call::BitBlt), 1);
 }
 
+// BITMAPV5HEADER (ImageMagick's default) with 16-bit 5-6-5 pixels: its masks
+// live in the header, and the device gets them after a 40-byte one.
+TEST_F(BitmapTest, AVersion5HeaderHandsItsMasksOnAfterA40ByteHeader) {
+  auto file = makeBmp({4, 2, 16, 0, 124, 3});
+  putLe(file, 54, 0xF800);
+  putLe(file, 58, 0x07E0);
+  putLe(file, 62, 0x001F);
+  files.add("forms\\LOGO.bmp", file);
+  ASSERT_EQ(print(imageCommand("LOGO")), 0);
+  const auto created = log().of(Call::CreateDIBitmap);
+  ASSERT_EQ(created.size(), 1u);
+  EXPECT_EQ(created[0].dib.bitCount, 16);
+  ASSERT_EQ(created[0].data.size(), 52u);
+  EXPECT_EQ(std::to_integer<int>(created[0].data[0]), 40);
+  EXPECT_EQ(std::memcmp(created[0].data.data() + 40, file.data() + 54, 12), 0);
+  EXPECT_EQ(created[0].bitsSize, file.size() - (14 + 124));
+  EXPECT_EQ(log().count(Call::BitBlt), 1);
+}
+
 struct MalformedCase {
   const char* name;
   std::function<void(std::vector<std::byte>&)> damage;
@@ -96,16 +115,21 @@ struct MalformedCase {
 
 class MalformedBitmapTest : public BitmapTest, public ::testing::WithParamInterface<MalformedCase> {};
 
-TEST_P(MalformedBitmapTest, IsTreatedAsAbsentAndTheMacroIsSent) {
+TEST_P(MalformedBitmapTest, IsReportedOnceAndTheMacroIsSent) {
   auto file = makeBmp(GetParam().spec);
   GetParam().damage(file);
   files.add("forms\\LOGO.bmp", file);
   files.add("forms\\LOGO.mac", std::string_view("M"));
+  std::vector<std::string> reported;
+  state.badBitmapFile = [&](std::string_view path) { reported.emplace_back(path); };
   ASSERT_EQ(print(imageCommand("LOGO")), 0);
+  EXPECT_EQ(reported, std::vector<std::string>{"forms\\LOGO.bmp"});
   EXPECT_EQ(log().count(Call::CreateDIBitmap), 0);
   EXPECT_EQ(log().count(Call::BitBlt), 0);
   ASSERT_EQ(log().count(Call::Escape), 2);
   EXPECT_EQ(log().of(Call::Escape)[1].value, platform::kPassthrough);
+  ASSERT_EQ(print(imageCommand("LOGO")), 0);
+  EXPECT_EQ(reported.size(), 1u) << "once a document";
 }
 
 void setLe(std::vector<std::byte>& file, std::size_t offset, std::uint32_t value) { putLe(file, offset, value); }
@@ -117,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"SizeFieldTooLarge", [](auto& f) { setLe(f, 2, static_cast<std::uint32_t>(f.size() + 1)); }},
         MalformedCase{"TruncatedFile", [](auto& f) { f.pop_back(); }},
         MalformedCase{"OnlyPartOfTheHeaders", [](auto& f) { f.resize(20); }},
-        MalformedCase{"InfoHeaderOver108", [](auto& f) { setLe(f, 14, 112); }},
+        MalformedCase{"InfoHeaderOver124", [](auto& f) { setLe(f, 14, 128); }},
         MalformedCase{"InfoHeaderBelow40", [](auto& f) { setLe(f, 14, 12); }},
         MalformedCase{"InfoHeaderHuge", [](auto& f) { setLe(f, 14, 0xFFFFFFF0u); }},
         MalformedCase{"PixelOffsetInsideTheHeader", [](auto& f) { setLe(f, 10, 53); }},
@@ -240,6 +264,7 @@ TEST_F(BitmapTest, LongComposedPathOpensNoFile) {
 }
 
 TEST_F(BitmapTest, NeitherFileMeansNothingHappens) {
+  state.badBitmapFile = [](std::string_view path) { ADD_FAILURE() << "an absent file is silent: " << path; };
   ASSERT_EQ(print(imageCommand("NONE") + "A\n"), 0);
   EXPECT_EQ(log().count(Call::Escape), 0);
   EXPECT_EQ(log().count(Call::CreateDIBitmap), 0);

@@ -14,6 +14,7 @@
 #include "platform/child_process.h"
 #include "platform/error.h"
 #include "platform/lock.h"
+#include "service/service_event_log.h"
 #include "service/stop_state.h"
 #include "service/subservice_table.h"
 #include "tests/fakes/fake_registry.h"
@@ -144,7 +145,7 @@ class PipeRequestsTest : public testing::Test {
   Bytes dispatch(const Bytes& request) {
     Bytes buffer(kPipeMessageSize, 0xEE);
     std::copy(request.begin(), request.end(), buffer.begin());
-    const std::size_t length = DispatchRequest(context, buffer, request.size());
+    const std::size_t length = DispatchRequest(context, buffer, request.size(), administrator);
     buffer.resize(std::min(length, buffer.size()));
     return buffer;
   }
@@ -162,6 +163,7 @@ class PipeRequestsTest : public testing::Test {
   fakes::FakeRegistry registry;
   FakeStarter starter{table};
   PipeRequestContext context{lock, table, stop, registry, starter};
+  bool administrator = true;  // the client is a print administrator
 };
 
 TEST_F(PipeRequestsTest, RequestsAndTheirExactReplies) {
@@ -217,6 +219,22 @@ TEST_F(PipeRequestsTest, RequestsAndTheirExactReplies) {
   });
   EXPECT_EQ(starter.handOverFailures, 0);
   EXPECT_FALSE(table[1].restartTimer);  // the freed retrying slot's restart is gone with it
+}
+
+TEST_F(PipeRequestsTest, AClientWhoIsNoPrintAdministratorMayOnlyList) {
+  administrator = false;
+  const Bytes initial = listing(4) + record(0, 4242, "LASER1") + record(1, 0, "Retry") + record(33, 0, "Dead") +
+                        record(0, 4300, "Ended");
+  // The system's own text (Wine's differs from Windows'; the end-to-end tests see the words).
+  const Bytes denied = error(platform::kErrorAccessDenied, SystemErrorText(platform::kErrorAccessDenied));
+  play({
+      {"show", show(SHOW_ALL), initial},
+      {"run", run("Free"), denied},
+      {"kill of a running agent", kill("LASER1"), denied},
+      {"kill of a retrying agent", kill("Retry"), denied},
+      {"kill of an unknown profile", kill("Nobody"), denied},
+      {"nothing changed", show(SHOW_ALL), initial},
+  });
 }
 
 TEST_F(PipeRequestsTest, AFullTableAStopAndAFailedHandOver) {

@@ -31,6 +31,10 @@ service_prefix_boot() {
   ' "$source_prefix/system.reg" >"$copy/system.reg"
   grep -q VORNPRINT_TIME_SCALE "$copy/system.reg" || { echo "FAIL: could not set the time scale in the prefix"; exit 1; }
   export WINEPREFIX=$copy
+  # One server for the copy's whole life: a server that ended between two
+  # commands (on a loaded machine) would boot the service manager again,
+  # which starts every service of automatic start by itself.
+  wineserver -p >/dev/null 2>&1 </dev/null &
   wineboot >/dev/null 2>&1
   wine reg delete 'HKLM\SOFTWARE\Kolvane\VornPrint\profiles' /f >/dev/null 2>&1 || true
 }

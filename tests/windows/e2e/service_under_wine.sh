@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # VornPrintService.exe under Wine's service manager, driven by spoolcmd.exe:
 # created, started, stopped and deleted, with the system's codes for each
-# refusal (1056, 1060, 1062, 1073), and an agent that ends started again
-# after the restart delay of 60 seconds on the time scale.
+# refusal (1056, 1060, 1062, 1073), an agent that ends started again
+# after the restart delay of 60 seconds on the time scale, and the agents
+# ending with a service that is killed outright.
 #   service_under_wine.sh SPOOLCMD_EXE VORNHOST_EXE
 # Works in a copy of the Wine prefix of WINEPREFIX (service_prefix.sh).
 set -euo pipefail
@@ -12,9 +13,10 @@ scale=20
 source "$(dirname "$0")/service_prefix.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-wine-service-XXXXXX")
-host_pid=
+host_pid= hold_pid=
 cleanup() {
   if [[ -n "$host_pid" ]]; then kill "$host_pid" 2>/dev/null || true; fi
+  if [[ -n "$hold_pid" ]]; then kill "$hold_pid" 2>/dev/null || true; fi
   service_prefix_end
   rm -rf "$work"
 }
@@ -58,16 +60,26 @@ expect_error() {
 }
 
 # Waits until the host has seen COUNT attach requests; prints the second of the day then.
-wait_attaches() {
-  local count=$1
+wait_attaches() { wait_attaches_of "$work/host.out" "$@"; }
+wait_attaches_of() {
+  local output=$1 count=$2
   for _ in $(seq 300); do
-    if [[ $(grep -c "^attach connect-string=" "$work/host.out" 2>/dev/null) -ge $count ]]; then
+    if [[ $(grep -c "^attach connect-string=" "$output" 2>/dev/null) -ge $count ]]; then
       date +%s.%N
       return 0
     fi
     sleep 0.1
   done
-  fail "the host saw fewer than $count attach requests"
+  fail "the host of $output saw fewer than $count attach requests"
+}
+
+# The Linux process ids of this prefix's processes running PROGRAM (an .exe).
+prefix_pids() {
+  local program=$1 environ
+  for environ in $(grep -lzxF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null); do
+    grep -qzF "$program" "${environ%/environ}/cmdline" 2>/dev/null && basename "${environ%/environ}"
+  done
+  return 0
 }
 
 # 1. The service's life cycle and the system's refusals.
@@ -80,6 +92,10 @@ expect_error 1073 "failed to create service" create
 pipe=$((30000 + $$ % 10000))
 wine "$host_exe" --pipe "$pipe" --terminate 0 --keep-listening >"$work/host.out" 2>&1 &
 host_pid=$!
+# And one whose host keeps every agent it accepts.
+hold_pipe=$((pipe + 10000))
+wine "$host_exe" --pipe "$hold_pipe" --hold --keep-listening >"$work/hold.out" 2>&1 &
+hold_pid=$!
 out_dir=$(winepath -w "$work/files")
 mkdir -p "$work/files"
 cat >"$work/profile.reg" <<REG
@@ -94,6 +110,20 @@ REGEDIT4
 "User"="prtuser"
 "Location"="floor2"
 "printerid"="LASER1"
+"printername"="NoPrinterNeeded"
+"PrintToFile"="yes"
+"directtodisk"="yes"
+"PTFPath"="${out_dir//\\/\\\\}\\\\"
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\B]
+"Active"="yes"
+"Machine"="localhost"
+"CommType"="pipe"
+"Port"="$hold_pipe"
+"Online"="ONL1"
+"User"="prtuser"
+"Location"="floor2"
+"printerid"="LASER2"
 "printername"="NoPrinterNeeded"
 "PrintToFile"="yes"
 "directtodisk"="yes"
@@ -113,7 +143,32 @@ awk -v gap="$gap" -v delay="$restart_delay" 'BEGIN { exit !(gap >= delay - 0.5 &
   fail "the agent was started again after ${gap}s, not after ${restart_delay}s"
 echo "ok: the ended agent was started again after ${gap}s (60 s at scale $scale)"
 
-# 3. Stopped, refused a second stop, deleted, then gone.
+# 3. However the service ends, its agents end with it: VornPrintService.exe
+# killed outright (SIGKILL: wineserver ends it as TerminateProcess does)
+# takes its agents with it, through the job object it keeps them in. A new
+# start serves the profiles again.
+wait_attaches_of "$work/hold.out" 1 >/dev/null
+service=$(prefix_pids VornPrintService.exe)
+[[ $(wc -w <<<"$service") -eq 1 ]] || fail "not one VornPrintService.exe process: $service"
+[[ -n $(prefix_pids spoolagent.exe) ]] || fail "no agent runs"
+kill -KILL "$service"
+for _ in $(seq 100); do
+  [[ -z $(prefix_pids spoolagent.exe) ]] && break
+  sleep 0.1
+done
+[[ -z $(prefix_pids spoolagent.exe) ]] || fail "agents outlived their service: $(prefix_pids spoolagent.exe)"
+echo "ok: the killed service took its agents with it"
+for _ in $(seq 100); do
+  spoolcmd start
+  [[ $rc -eq 0 ]] && break
+  sleep 0.1
+done
+[[ $rc -eq 0 ]] || fail "spoolcmd start after the kill: $rc $(cat "$work/spoolcmd.out")"
+wait_attaches_of "$work/hold.out" 2 >/dev/null
+[[ $(wc -w <<<"$(prefix_pids spoolagent.exe)") -le 2 ]] || fail "more agents than profiles"
+echo "ok: started again after the kill"
+
+# 4. Stopped, refused a second stop, deleted, then gone.
 spoolcmd stop
 [[ $rc -eq 0 && "$(cat "$work/spoolcmd.out")" =~ ^"  waiting for VornPrintService to stop "(". ")*"  ok"$ ]] ||
   fail "spoolcmd stop: $rc $(cat "$work/spoolcmd.out")"

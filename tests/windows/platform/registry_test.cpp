@@ -2,8 +2,10 @@
 // with the system's own `reg import`, read back through the registry and the
 // agent's profile reader.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <array>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -98,6 +100,31 @@ TEST_F(Win32RegistryTest, EnumeratesProfilesAndMissesUnknownKeys) {
   EXPECT_EQ(key, nullptr);
   EXPECT_EQ(registry.openKey("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VornPDF", platform::kKeyRead, key),
             platform::kErrorFileNotFound);
+}
+
+// Key names the ANSI code page cannot hold: RegEnumKeyExA gives "???" for
+// both, RegEnumKeyExW tells them apart.
+TEST(Win32RegistryNames, EnumerationGivesTheAnsiAndTheUnicodeName) {
+  const std::wstring parent = L"Software\\Kolvane\\VornPrint\\NameTest";
+  for (const wchar_t* name : {L"\u6253\u5370\u673A", L"\u590D\u5370\u673A", L"B\u00FCro"}) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (parent + L"\\" + name).c_str(), 0, nullptr, 0, KEY_WRITE,
+                                nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+  }
+  std::unique_ptr<platform::RegistryKey> key;
+  ASSERT_EQ(platform::systemRegistry().openKey("Software\\Kolvane\\VornPrint\\NameTest", platform::kKeyRead, key),
+            0u);
+  std::map<std::string, std::string> names;  // Unicode name -> ANSI name
+  std::string ansi;
+  std::string unicode;
+  for (std::uint32_t index = 0; key->enumSubkeyNames(index, ansi, unicode) == 0; ++index) names[unicode] = ansi;
+  key.reset();
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, parent.c_str());
+  EXPECT_EQ(names, (std::map<std::string, std::string>{{"\xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA", "???"},
+                                                       {"\xE5\xA4\x8D\xE5\x8D\xB0\xE6\x9C\xBA", "???"},
+                                                       {"B\xC3\xBCro", "B\xFCro"}}));
 }
 
 }  // namespace
