@@ -51,7 +51,7 @@ int run(const ProfilesCommandLine& line, ToolOutput& output) {
       output.out += kProfilesHelpText;
       return 0;
     case ProfilesCommand::version:
-      output.line("VornPrintProfiles " + std::string(kVersion));
+      output.out += VersionLine("VornPrintProfiles");
       return 0;
     case ProfilesCommand::list:
       return listProfiles(registry, output);

@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <system_error>

@@ -20,13 +20,9 @@ expect() {
   fi
 }
 
-for program in spoolagent VornPrintService spoolcmd vornhost vornrender vornpipe; do
+for program in spoolagent VornPrintService spoolcmd vornhost vornrender vornpipe VornPrintProfiles; do
   expect 0 "$program (VornPrint) $version" "$bin/$program" --version
 done
-if [[ -x $bin/VornPrintProfiles ]]; then
-  out=$("$bin/VornPrintProfiles" --version) && [[ $out == *"$version"* ]] ||
-    { echo "FAIL: VornPrintProfiles --version: $out"; failures=$((failures + 1)); }
-fi
 
 # spoolcmd's command word is taken without regard to case, and takes nothing after it.
 expect 0 "spoolcmd (VornPrint) $version" "$bin/spoolcmd" --VERSION

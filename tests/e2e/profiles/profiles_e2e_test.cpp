@@ -89,7 +89,7 @@ TEST_F(ProfilesTool, EveryCommandAndTheFileKeptByteForByte) {
       {{"set", "LASER1", "printer\xC5\x91=x"}, 2, "", "has characters the ANSI code page (Windows-1252) lacks"},
       {{"add", "\xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA"}, 2, "", "lacks"},
       {{"frobnicate"}, 2, "", "unknown command frobnicate"},
-      {{"--version"}, 0, "VornPrintProfiles " + std::string(kVersion) + "\n", ""},
+      {{"--version"}, 0, VersionLine("VornPrintProfiles"), ""},
       {{"--help"}, 0, "export [NAME...] FILE.reg", ""},
   };
   runSteps(steps, [this](const auto& args) { return tool(args); });

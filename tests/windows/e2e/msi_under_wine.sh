@@ -30,8 +30,7 @@ msi=$work/VornPrint-$version.msi
 "$source_dir/packaging/windows/build-msi" "$bin_dir" "$version" "$msi" >"$work/build.out"
 service_prefix_boot "$work/prefix" "$scale"
 folder="$WINEPREFIX/drive_c/Program Files/VornPrint"
-programs=(spoolcmd VornPrintService spoolagent)
-[[ -f $bin_dir/VornPrintProfiles.exe ]] && programs+=(VornPrintProfiles)
+programs=(spoolcmd VornPrintService spoolagent VornPrintProfiles)
 service_key='HKLM\SYSTEM\CurrentControlSet\Services\VornPrintService'
 
 # Runs an installed spoolcmd.exe with ARGS into $work/spoolcmd.out; its exit code in $rc.
