@@ -1,10 +1,11 @@
-// DispatchRequest against a table the test fills, a registry and a launcher
-// of its own: one script of requests, each with the exact reply it gets.
+// DispatchRequest against a supervisor whose table the test fills, a
+// registry and a launcher of its own: one script of requests, each with the exact reply it gets.
 #include "service/pipe_requests.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,11 +14,11 @@
 #include "common/service_identity.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
-#include "platform/lock.h"
+#include "service/agent_supervisor.h"
 #include "service/service_event_log.h"
-#include "service/stop_state.h"
-#include "service/subservice_table.h"
+#include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/fakes/recording_event_source.h"
 
 namespace vorn {
 namespace {
@@ -87,9 +88,7 @@ class FakeProcess final : public platform::ProcessHandle {
 // "NoWatchdog" starts but cannot be handed over.
 class FakeStarter final : public AgentStarter {
  public:
-  explicit FakeStarter(SubserviceTable& table) : table_(table) {}
-  LaunchOutcome launch(int slot) override {
-    SubserviceEntry& entry = table_[slot];
+  LaunchOutcome launch(SubserviceEntry& entry) override {
     if (entry.profileName == "NoProgram" || entry.profileName == "NoWatchdog") {
       entry.status = SUBSERVICE_START_FAILED;
       platform::setLastError(platform::kErrorFileNotFound);
@@ -99,11 +98,8 @@ class FakeStarter final : public AgentStarter {
     entry.process = std::make_unique<FakeProcess>(entry.processId, false);
     return {entry.processId, false};
   }
-  void handOverFailed() override { ++handOverFailures; }
-  int handOverFailures = 0;
 
  private:
-  SubserviceTable& table_;
   std::uint32_t nextPid_ = 5000;
 };
 
@@ -129,17 +125,19 @@ class PipeRequestsTest : public testing::Test {
   }
 
   void put(int slot, const std::string& name, std::int32_t status, std::uint32_t pid, bool ended) {
-    // Fillers take the free slots below it, and leave again.
-    int taken = -1;
-    for (int filler = 0; (taken = table.AddEntry("filler" + std::to_string(filler))) < slot; ++filler) {
-    }
-    ASSERT_EQ(taken, slot);
-    table[slot].profileName = name;
-    table[slot].status = status;
-    table[slot].processId = pid;
-    if (pid != 0) table[slot].process = std::make_unique<FakeProcess>(pid, ended);
-    for (int other = 0; other < slot; ++other)
-      if (table[other].used() && table[other].profileName.starts_with("filler")) table.ReleaseEntry(other);
+    withTable([&](SubserviceTable& table) {
+      // Fillers take the free slots below it, and leave again.
+      int taken = -1;
+      for (int filler = 0; (taken = table.AddEntry("filler" + std::to_string(filler))) < slot; ++filler) {
+      }
+      ASSERT_EQ(taken, slot);
+      table[slot].profileName = name;
+      table[slot].status = status;
+      table[slot].processId = pid;
+      if (pid != 0) table[slot].process = std::make_unique<FakeProcess>(pid, ended);
+      for (int other = 0; other < slot; ++other)
+        if (table[other].used() && table[other].profileName.starts_with("filler")) table.ReleaseEntry(other);
+    });
   }
 
   Bytes dispatch(const Bytes& request) {
@@ -157,12 +155,19 @@ class PipeRequestsTest : public testing::Test {
     }
   }
 
-  platform::CriticalSection lock;
-  SubserviceTable table;
+  // The supervisor's table, under its lock.
+  void withTable(const std::function<void(SubserviceTable&)>& use) { agents.withTable(use); }
+
+  fakes::EventRecorder events;
+  fakes::RecordingEventLog eventLog{events};
+  ServiceEventLog log{eventLog};
+  fakes::FakeClock clock;
   StopState stop;
   fakes::FakeRegistry registry;
-  FakeStarter starter{table};
-  PipeRequestContext context{lock, table, stop, registry, starter};
+  FakeStarter starter;
+  int handOverFailures = 0;
+  AgentSupervisor agents{stop, log, clock, [this] { ++handOverFailures; }, &starter};
+  PipeRequestContext context{agents, registry};
   bool administrator = true;  // the client is a print administrator
 };
 
@@ -217,8 +222,10 @@ TEST_F(PipeRequestsTest, RequestsAndTheirExactReplies) {
        listing(5) + record(2, 4242, "LASER1") + record(2, 5000, "Free") + record(2, 4300, "Ended") +
            record(0, 5001, "%s%n") + record(33, 0, "NoProgram")},
   });
-  EXPECT_EQ(starter.handOverFailures, 0);
-  EXPECT_FALSE(table[1].restartTimer);  // the freed retrying slot's restart is gone with it
+  EXPECT_EQ(handOverFailures, 0);
+  withTable([](SubserviceTable& table) {
+    EXPECT_FALSE(table[1].restartTimer);  // the freed retrying slot's restart is gone with it
+  });
 }
 
 TEST_F(PipeRequestsTest, AClientWhoIsNoPrintAdministratorMayOnlyList) {
@@ -238,23 +245,27 @@ TEST_F(PipeRequestsTest, AClientWhoIsNoPrintAdministratorMayOnlyList) {
 }
 
 TEST_F(PipeRequestsTest, AFullTableAStopAndAFailedHandOver) {
-  for (int slot = 0; slot < kSubserviceSlots; ++slot)
-    if (!table[slot].used()) table.AddEntry("P" + std::to_string(slot));
+  withTable([](SubserviceTable& table) {
+    for (int slot = 0; slot < kSubserviceSlots; ++slot)
+      if (!table[slot].used()) table.AddEntry("P" + std::to_string(slot));
+  });
   play({{"65th run", run("Free"), error(0x20000004, "addtotable failed")}});
-  table.ReleaseEntry(2);
+  withTable([](SubserviceTable& table) { table.ReleaseEntry(2); });
   play({{"hand-over failed", run("NoWatchdog"), error(platform::kErrorFileNotFound, "couldn't create process")}});
-  EXPECT_EQ(starter.handOverFailures, 1);
-  table.ReleaseEntry(5);
+  EXPECT_EQ(handOverFailures, 1);
+  withTable([](SubserviceTable& table) { table.ReleaseEntry(5); });
   ASSERT_TRUE(stop.begin());
   play({{"run during a stop", run("Free"), error(1061, "couldn't create process")}});
-  EXPECT_FALSE(table[5].used());
+  withTable([](SubserviceTable& table) { EXPECT_FALSE(table[5].used()); });
 }
 
 TEST_F(PipeRequestsTest, AListingOfLongNamesStaysWithinTheBuffer) {
-  for (int slot = 0; slot < kSubserviceSlots; ++slot) {
-    if (table[slot].used()) table.ReleaseEntry(slot);
-    ASSERT_EQ(table.AddEntry(std::string(253, 'a') + std::to_string(slot % 10) + std::to_string(slot / 10)), slot);
-  }
+  withTable([](SubserviceTable& table) {
+    for (int slot = 0; slot < kSubserviceSlots; ++slot) {
+      if (table[slot].used()) table.ReleaseEntry(slot);
+      ASSERT_EQ(table.AddEntry(std::string(253, 'a') + std::to_string(slot % 10) + std::to_string(slot / 10)), slot);
+    }
+  });
   const Bytes reply = dispatch(show(SHOW_ALL));
   ASSERT_EQ(reply.size(), 16u + 64u * (25u + 255u));
   EXPECT_EQ(*readLe32(reply, 8), 64u);
