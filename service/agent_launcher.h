@@ -31,7 +31,7 @@ class AgentStarter {
   virtual ~AgentStarter() = default;
   // Starts the agent of a used slot, as LaunchAgent does; the caller holds
   // the table lock.
-  virtual LaunchOutcome launch(SubserviceEntry& entry) = 0;
+  virtual LaunchOutcome LaunchAgent(SubserviceEntry& entry) = 0;
 };
 
 // Starts the spoolagent process of a used slot and sets the slot's process,

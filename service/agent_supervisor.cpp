@@ -22,7 +22,7 @@ AgentSupervisor::AgentSupervisor(StopState& stop, ServiceEventLog& log, platform
 
 LaunchOutcome AgentSupervisor::LaunchAgent(int slot) {
   SubserviceEntry& entry = table_[slot];
-  if (starter_ != nullptr) return starter_->launch(entry);
+  if (starter_ != nullptr) return starter_->LaunchAgent(entry);
   if (const std::uint32_t error = StartAgentProcess(entry, log_)) return AbandonLaunch(entry, error);
   if (!HandToWatchdog(slot)) return AbandonLaunch(entry, platform::lastError(), true);
   return {entry.processId, false};

@@ -14,7 +14,7 @@ PrintService::PrintService(ServiceServices platformServices)
       agents_(stop_, log_, services_.clock, [this] { FatalStop("QueueUserAPC failed"); }) {}
 
 bool PrintService::ReportServiceStatus(const ServiceStatus::Change& change) {
-  const ServiceStatus::Outcome outcome = status_.ReportServiceStatus(change);
+  const ServiceStatus::Outcome outcome = status_.update(change);
   if (!outcome.refused) return true;
   platform::setLastError(outcome.error);
   // A stop under way reports on to its end: a refusal must not start another.

@@ -75,7 +75,9 @@ class PrintService {
   // The watchdog and the control pipe, then one agent for every active
   // printer profile in the registry, with a pause of one second per profile.
   void ServiceStartup();
-  void fatalStop(std::string_view message, std::uint32_t code, bool withCode);
+  // A fatal stop once its event is written: `code` as the service's exit
+  // code, the stop sequence unless one runs, the end of the process.
+  void stopWithExitCode(std::uint32_t code);
 
   ServiceServices services_;
   ServiceEventLog log_;

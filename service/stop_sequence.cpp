@@ -33,12 +33,18 @@ void PrintService::StopSequence(std::uint32_t control) {
   });
 }
 
-void PrintService::fatalStop(std::string_view message, std::uint32_t code, bool withCode) {
-  if (withCode) {
-    log_.ReportErrorCode(message, code);
-  } else {
-    log_.ReportError(message, "");
-  }
+void PrintService::FatalStop(std::string_view message) {
+  log_.ReportError(message, "");
+  stopWithExitCode(1);
+}
+
+void PrintService::FatalStopLastError(std::string_view message) {
+  const std::uint32_t code = platform::lastError();
+  log_.ReportErrorCode(message, code);
+  stopWithExitCode(code);
+}
+
+void PrintService::stopWithExitCode(std::uint32_t code) {
   stop_.markFatal();
   bool began = false;
   ReportServiceStatus([&](platform::ServiceStatus& status) {
@@ -54,13 +60,6 @@ void PrintService::fatalStop(std::string_view message, std::uint32_t code, bool 
   StopSequence(platform::kServiceControlStop);
   services_.clock.sleep(1000);
   services_.endProcess(1);
-}
-
-void PrintService::FatalStop(std::string_view message) { fatalStop(message, 1, false); }
-
-void PrintService::FatalStopLastError(std::string_view message) {
-  const std::uint32_t code = platform::lastError();
-  fatalStop(message, code, true);
 }
 
 }  // namespace vorn

@@ -73,8 +73,8 @@ bool AgentSupervisor::AgentEnded(std::size_t position) {
       // Armed on this thread, so the routine runs here; armed under the lock,
       // so that a kill or a stop that follows cancels it.
       const std::uint64_t generation = entry.generation;
-      if (!entry.restartTimer->set(kRestartDueTime, [this, slot, generation] { RestartTimerRoutine(slot, generation); }))
-        armError = platform::lastError();
+      const auto routine = [this, slot, generation] { RestartTimerRoutine(slot, generation); };
+      if (!entry.restartTimer->set(kRestartDueTime, routine)) armError = platform::lastError();
       endEvent = AgentEndEvent(entry.restarts, clock_.tickCount64(), processId, profileName);
     }
   }

@@ -40,7 +40,7 @@ class EndlessProcess final : public platform::ProcessHandle {
 
 class Starter final : public AgentStarter {
  public:
-  LaunchOutcome launch(SubserviceEntry& entry) override {
+  LaunchOutcome LaunchAgent(SubserviceEntry& entry) override {
     entry.processId = nextPid_++;
     entry.process = std::make_unique<EndlessProcess>(entry.processId);
     return {entry.processId, false};
@@ -63,7 +63,7 @@ std::vector<std::uint8_t> dispatch(std::span<const std::uint8_t> request, std::u
   PipeRequestContext context{agents, registry};
   agents.withTable([&](SubserviceTable& table) {
     table.AddEntry("A");
-    starter.launch(table[0]);
+    starter.LaunchAgent(table[0]);
     table.AddEntry("B");
     table[1].status = SUBSERVICE_RETRYING;
     table.AddEntry("C");

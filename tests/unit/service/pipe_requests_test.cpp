@@ -57,7 +57,7 @@ class FakeProcess final : public platform::ProcessHandle {
 // "NoWatchdog" starts but cannot be handed over.
 class FakeStarter final : public AgentStarter {
  public:
-  LaunchOutcome launch(SubserviceEntry& entry) override {
+  LaunchOutcome LaunchAgent(SubserviceEntry& entry) override {
     if (entry.profileName == "NoProgram" || entry.profileName == "NoWatchdog") {
       entry.status = SUBSERVICE_START_FAILED;
       platform::setLastError(platform::kErrorFileNotFound);
