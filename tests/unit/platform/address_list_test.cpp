@@ -26,14 +26,14 @@ struct Entry {
   const Entry* ai_next = nullptr;
 };
 
-std::vector<Entry> chain(const std::vector<std::pair<std::uint16_t, std::size_t>>& specs) {
-  std::vector<Entry> entries(specs.size());
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    entries[i].bytes.assign(std::max<std::size_t>(specs[i].second, 3), 0);
-    std::memcpy(entries[i].bytes.data(), &specs[i].first, sizeof specs[i].first);
+std::vector<Entry> chain(const std::vector<std::pair<std::uint16_t, std::size_t>>& layout) {
+  std::vector<Entry> entries(layout.size());
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    entries[i].bytes.assign(std::max<std::size_t>(layout[i].second, 3), 0);
+    std::memcpy(entries[i].bytes.data(), &layout[i].first, sizeof layout[i].first);
     entries[i].bytes[2] = static_cast<std::uint8_t>('a' + i);
     entries[i].ai_addr = entries[i].bytes.data();
-    entries[i].ai_addrlen = specs[i].second;
+    entries[i].ai_addrlen = layout[i].second;
     if (i > 0) entries[i - 1].ai_next = &entries[i];
   }
   return entries;
