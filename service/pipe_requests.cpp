@@ -1,7 +1,6 @@
 #include "service/pipe_requests.h"
 
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "common/pipe_protocol.h"
@@ -9,12 +8,10 @@
 #include "common/service_errors.h"
 #include "common/service_identity.h"
 #include "platform/ansi_code_page.h"
-#include "platform/child_process.h"
 #include "platform/error.h"
-#include "platform/lock.h"
 #include "platform/registry.h"
+#include "service/agent_supervisor.h"
 #include "service/service_event_log.h"
-#include "service/stop_state.h"
 #include "service/subservice_table.h"
 
 namespace vorn {
@@ -26,8 +23,6 @@ constexpr std::size_t kShowNameMax = 255;
 constexpr std::size_t kShowNameSearch = 256;
 // A record is written only while its start plus this stays within the buffer.
 constexpr std::size_t kShowRecordRoom = 280;
-// TerminateProcess's exit code for a killed agent.
-constexpr std::uint32_t kKilledExitCode = 0xFFFFFFFF;
 
 using Buffer = std::span<std::uint8_t>;
 
@@ -48,16 +43,17 @@ std::size_t Show(PipeRequestContext& context, Buffer buffer, std::span<const std
   std::size_t end = encodeListHeader(buffer, 0);
   if (selector != SHOW_ALL) return end;
   std::uint32_t records = 0;
-  std::lock_guard lock(context.tableLock);
-  for (int slot = 0; slot < kSubserviceSlots; ++slot) {
-    const SubserviceEntry& entry = context.table[slot];
-    if (!entry.used()) continue;
-    if (end + kShowRecordRoom > buffer.size()) break;
-    const std::size_t next = encodeShowRecord(buffer, end, entry.status, entry.processId, entry.profileName);
-    if (next == 0) break;
-    end = next;
-    ++records;
-  }
+  context.agents.withTable([&](const SubserviceTable& table) {
+    for (int slot = 0; slot < kSubserviceSlots; ++slot) {
+      const SubserviceEntry& entry = table[slot];
+      if (!entry.used()) continue;
+      if (end + kShowRecordRoom > buffer.size()) break;
+      const std::size_t next = encodeShowRecord(buffer, end, entry.status, entry.processId, entry.profileName);
+      if (next == 0) break;
+      end = next;
+      ++records;
+    }
+  });
   writeLe32(buffer, 8, records);
   return end;
 }
@@ -78,49 +74,32 @@ std::size_t Run(PipeRequestContext& context, Buffer buffer, std::string_view nam
   if (!profileExists(context.registry, name))
     return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "couldn't find profile");
 
-  LaunchOutcome outcome;
-  std::uint32_t error = platform::kErrorSuccess;
-  {
-    std::lock_guard lock(context.tableLock);
-    // A stop that has begun ends every agent: a new one would outlive it.
-    if (context.stop.begun())
+  const AgentSupervisor::RunOutcome outcome = context.agents.RunAgent(name);
+  switch (outcome.result) {
+    case AgentSupervisor::RunOutcome::started:
+      return encodeRunReply(buffer);
+    case AgentSupervisor::RunOutcome::stopping:
       return encodeErrorReply(buffer, platform::kErrorServiceCannotAcceptCtrl, "couldn't create process");
-    const int slot = context.table.AddEntry(name);
-    if (slot < 0) {
-      error = platform::lastError();
-      return encodeErrorReply(buffer, error, error == SVC_ERROR_DUPLICATE ? "duplicate entry" : "addtotable failed");
-    }
-    outcome = context.starter.launch(slot);
-    error = platform::lastError();
+    case AgentSupervisor::RunOutcome::notAdded:
+      return encodeErrorReply(buffer, outcome.error,
+                              outcome.error == SVC_ERROR_DUPLICATE ? "duplicate entry" : "addtotable failed");
+    case AgentSupervisor::RunOutcome::notStarted:
+      break;
   }
-  if (outcome.processId != 0) return encodeRunReply(buffer);
-  const std::size_t length = encodeErrorReply(buffer, error, "couldn't create process");
-  if (outcome.handOverFailed) context.starter.handOverFailed();
-  return length;
+  return encodeErrorReply(buffer, outcome.error, "couldn't create process");
 }
 
 std::size_t Kill(PipeRequestContext& context, Buffer buffer, std::string_view name) {
-  std::lock_guard lock(context.tableLock);
-  const int found = context.table.FindEntry(name);
-  if (found < 0) return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "couldn't find profile");
-
-  SubserviceEntry& entry = context.table[found];
-  if (entry.processId == 0) {
-    // Retrying or never started: no process to wait for.
-    context.table.ReleaseEntry(found);
-    return encodeKillReply(buffer);
+  const AgentSupervisor::KillOutcome outcome = context.agents.KillAgent(name);
+  switch (outcome.result) {
+    case AgentSupervisor::KillOutcome::killed:
+      return encodeKillReply(buffer);
+    case AgentSupervisor::KillOutcome::notFound:
+      return encodeErrorReply(buffer, SVC_ERROR_BAD_REQUEST, "couldn't find profile");
+    case AgentSupervisor::KillOutcome::notTerminated:
+      break;
   }
-  // A kill while an earlier one is still under way, or of an agent that has
-  // ended and waits to be reaped: it is ending, which is what was asked.
-  if (entry.status == SUBSERVICE_KILLED) return encodeKillReply(buffer);
-  // Through the slot's own handle, under the lock: the process cannot have
-  // been reaped, so its id cannot have been given to another one.
-  entry.status = SUBSERVICE_KILLED;
-  if (!entry.process->terminate(kKilledExitCode)) {
-    const std::uint32_t error = platform::lastError();
-    if (!platform::hasEnded(*entry.process)) return encodeErrorReply(buffer, error, "couldn't terminate process");
-  }
-  return encodeKillReply(buffer);
+  return encodeErrorReply(buffer, outcome.error, "couldn't terminate process");
 }
 
 }  // namespace

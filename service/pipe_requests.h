@@ -7,37 +7,19 @@
 #include <span>
 #include <string_view>
 
-#include "service/agent_launcher.h"
-
 namespace vorn::platform {
-class CriticalSection;
 class Registry;
-}  // namespace vorn::platform
+}
 
 namespace vorn {
 
-class StopState;
-class SubserviceTable;
+class AgentSupervisor;
 
-// How a run request starts an agent: the launcher, and the fatal stop that
-// follows an agent that could not be handed to the watchdog.
-class AgentStarter {
- public:
-  virtual ~AgentStarter() = default;
-  // LaunchAgent; the caller holds the table lock.
-  virtual LaunchOutcome launch(int slot) = 0;
-  // FatalStop("QueueUserAPC failed"); never with the table lock held.
-  virtual void handOverFailed() = 0;
-};
-
-// What the requests act on: the table under its lock, the stop state, the
-// profiles in the registry, the launcher.
+// What the requests act on: the service's agents and the profiles in the
+// registry.
 struct PipeRequestContext {
-  platform::CriticalSection& tableLock;
-  SubserviceTable& table;
-  const StopState& stop;
+  AgentSupervisor& agents;
   platform::Registry& registry;
-  AgentStarter& starter;
 };
 
 // DispatchRequest: answers the request of `received` bytes at the start of

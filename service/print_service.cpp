@@ -1,34 +1,38 @@
 #include "service/print_service.h"
 
+#include <mutex>
 #include <utility>
 
 #include "platform/error.h"
-#include "service/stop_sequence.h"
 
 namespace vorn {
 
 PrintService::PrintService(ServiceServices platformServices)
-    : services(std::move(platformServices)), log(services.eventLog), status(services.dispatcher) {}
+    : services_(std::move(platformServices)),
+      log_(services_.eventLog),
+      status_(services_.dispatcher),
+      agents_(stop_, log_, services_.clock, [this] { FatalStop("QueueUserAPC failed"); }) {}
 
 bool PrintService::ReportServiceStatus(const ServiceStatus::Change& change) {
-  const ServiceStatus::Outcome outcome = status.ReportServiceStatus(change);
+  const ServiceStatus::Outcome outcome = status_.update(change);
   if (!outcome.refused) return true;
   platform::setLastError(outcome.error);
   // A stop under way reports on to its end: a refusal must not start another.
-  if (stop.begun()) {
-    log.ReportLastError("error calling SetServiceStatus");
+  if (stop_.begun()) {
+    log_.ReportLastError("error calling SetServiceStatus");
   } else {
-    FatalStopLastError(*this, "error calling SetServiceStatus");
+    FatalStopLastError("error calling SetServiceStatus");
   }
   return false;
 }
 
-LaunchOutcome PrintServiceStarter::launch(int slot) { return LaunchAgent(service_, slot); }
-
-void PrintServiceStarter::handOverFailed() { FatalStop(service_, "QueueUserAPC failed"); }
-
 bool PrintService::ReportServiceStatus() {
   return ReportServiceStatus([](platform::ServiceStatus&) { return true; });
+}
+
+platform::Thread* PrintService::shutdownThread() {
+  std::lock_guard lock(shutdownLock_);
+  return shutdownThread_.get();
 }
 
 }  // namespace vorn

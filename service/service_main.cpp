@@ -1,5 +1,4 @@
-#include "service/service_main.h"
-
+// ServiceMain and the control handler.
 #include <memory>
 #include <mutex>
 
@@ -8,30 +7,27 @@
 #include "platform/service_dispatcher.h"
 #include "platform/thread.h"
 #include "service/print_service.h"
-#include "service/service_startup.h"
-#include "service/stop_sequence.h"
 
 namespace vorn {
 
-void ServiceMain(PrintService& service) {
+void PrintService::ServiceMain() {
   // Attached first: a shutdown signalled before the start is handled as soon
   // as the handler is registered, and its report must reach the manager.
-  service.status.attach();
-  const auto handler = [&service](std::uint32_t control) { ServiceControlHandler(service, control); };
-  if (const std::uint32_t error = service.services.dispatcher.registerControlHandler(kServiceName, handler)) {
+  status_.attach();
+  const auto handler = [this](std::uint32_t control) { ServiceControlHandler(control); };
+  if (const std::uint32_t error = services_.dispatcher.registerControlHandler(kServiceName, handler)) {
     platform::setLastError(error);
-    service.log.ReportLastError("RegisterServiceCtrlHandler failed");
+    log_.ReportLastError("RegisterServiceCtrlHandler failed");
     return;
   }
-  const bool reported =
-      service.ReportServiceStatus([&service](platform::ServiceStatus&) { return !service.stop.begun(); });
-  if (!reported || service.stop.begun()) return;
+  const bool reported = ReportServiceStatus([this](platform::ServiceStatus&) { return !stop_.begun(); });
+  if (!reported || stop_.begun()) return;
 
-  service.log.ReportInfo("started", "");
-  ServiceStartup(service);
+  log_.ReportInfo("started", "");
+  ServiceStartup();
 
-  service.ReportServiceStatus([&service](platform::ServiceStatus& status) {
-    if (service.stop.begun()) return false;
+  ReportServiceStatus([this](platform::ServiceStatus& status) {
+    if (stop_.begun()) return false;
     status.dwCurrentState = platform::kServiceRunning;
     status.dwCheckPoint = 0;
     status.dwWaitHint = 0;
@@ -39,13 +35,13 @@ void ServiceMain(PrintService& service) {
   });
 }
 
-void ServiceControlHandler(PrintService& service, std::uint32_t control) {
+void PrintService::ServiceControlHandler(std::uint32_t control) {
   switch (control) {
     case platform::kServiceControlStop:
     case platform::kServiceControlShutdown: {
       bool began = false;
-      service.ReportServiceStatus([&](platform::ServiceStatus& status) {
-        began = service.stop.begin();
+      ReportServiceStatus([&](platform::ServiceStatus& status) {
+        began = stop_.begin();
         if (began) {
           status.dwWin32ExitCode = 0;
           status.dwCurrentState = platform::kServiceStopPending;
@@ -58,19 +54,19 @@ void ServiceControlHandler(PrintService& service, std::uint32_t control) {
       // The handler does not wait for the sequence. Only the first control
       // gets here, so there is one such thread.
       std::unique_ptr<platform::Thread> thread;
-      if (platform::createThread([&service, control] { StopSequence(service, control); }, thread)) {
-        service.log.ReportLastError("can't create shutdown thread");
+      if (platform::createThread([this, control] { StopSequence(control); }, thread)) {
+        log_.ReportLastError("can't create shutdown thread");
         return;
       }
-      std::lock_guard lock(service.tableLock);
-      service.shutdownThread = std::move(thread);
+      std::lock_guard lock(shutdownLock_);
+      shutdownThread_ = std::move(thread);
       return;
     }
     case platform::kServiceControlInterrogate:
-      service.ReportServiceStatus();
+      ReportServiceStatus();
       return;
     default:
-      service.log.ReportErrorCode("Unrecognized handler opcode", control);
+      log_.ReportErrorCode("Unrecognized handler opcode", control);
       return;
   }
 }

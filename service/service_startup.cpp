@@ -1,9 +1,11 @@
-#include "service/service_startup.h"
-
+// The service's start-up: the watchdog and the control pipe, then one agent
+// for every active printer profile in the registry, with a pause of one
+// second per profile. A profile key the service cannot start an agent for
+// (common/profile_key_names.h) is skipped with an event naming it.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "common/profile_key_names.h"
@@ -11,9 +13,7 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/registry.h"
-#include "service/agent_launcher.h"
 #include "service/print_service.h"
-#include "service/stop_sequence.h"
 
 namespace vorn {
 namespace {
@@ -33,68 +33,46 @@ bool isActive(platform::RegistryKey& profile) {
 
 }  // namespace
 
-void ServiceStartup(PrintService& service) {
-  if (const std::uint32_t error = StartWatchdog(service)) {
+void PrintService::ServiceStartup() {
+  if (const std::uint32_t error = agents_.StartWatchdog()) {
     platform::setLastError(error);
-    service.log.ReportLastError("can't create subservice watchdog");
+    log_.ReportLastError("can't create subservice watchdog");
   }
   // Before the scan, so that show answers while the agents start; after the
   // watchdog, which every run request hands its agent to.
-  if (service.services.controlPipe) service.pipe.StartPipeServerThread();
+  if (services_.controlPipe) pipe_.StartPipeServerThread();
 
-  platform::Registry& registry = service.services.registry;
+  platform::Registry& registry = services_.registry;
   std::unique_ptr<platform::RegistryKey> profiles;
   if (const std::uint32_t error = registry.openKey(kProfilesKey, kProfileAccess, profiles)) {
     platform::setLastError(error);
-    service.log.ReportLastError("couldn't open registry");
+    log_.ReportLastError("couldn't open registry");
     return;
   }
-  for (std::uint32_t index = 0; !service.stop.begun(); ++index) {
+  for (std::uint32_t index = 0; !stop_.begun(); ++index) {
     std::string name;
     std::string unicodeName;
     if (profiles->enumSubkeyNames(index, name, unicodeName) != platform::kErrorSuccess) break;
     // A key that no agent could be started for is named and passed over; the
     // profiles after it still start.
     if (const ProfileKeyFault fault = profileKeyFault(name, unicodeName); fault != ProfileKeyFault::none) {
-      service.log.ReportError("printer profile skipped: " + std::string(profileKeyFaultText(fault)),
-                              profileKeyDisplayName(name, unicodeName));
+      log_.ReportError("printer profile skipped: " + std::string(profileKeyFaultText(fault)),
+                       profileKeyDisplayName(name, unicodeName));
       continue;
     }
     std::unique_ptr<platform::RegistryKey> profile;
     if (registry.openKey(std::string(kProfilesKey) + "\\" + name, kProfileAccess, profile) != platform::kErrorSuccess)
       continue;
     if (isActive(*profile)) {
-      service.ReportServiceStatus([&service](platform::ServiceStatus& status) {
-        if (service.stop.begun()) return false;
+      ReportServiceStatus([this](platform::ServiceStatus& status) {
+        if (stop_.begun()) return false;
         ++status.dwCheckPoint;
         return true;
       });
-      StartProfileAtBoot(service, name);
+      agents_.StartProfileAtBoot(name);
     }
     profile.reset();
-    service.services.clock.sleep(kStartupPauseMs);
-  }
-}
-
-void StartProfileAtBoot(PrintService& service, std::string_view profileName) {
-  bool added = false;
-  LaunchOutcome outcome;
-  std::uint32_t error = platform::kErrorSuccess;
-  {
-    std::lock_guard lock(service.tableLock);
-    if (service.stop.begun()) return;  // no launches once a stop has begun
-    const int slot = service.table.AddEntry(profileName);
-    added = slot >= 0;
-    if (added) outcome = LaunchAgent(service, slot);
-    error = platform::lastError();
-  }
-  platform::setLastError(error);
-  if (!added) {
-    service.log.ReportLastError("ohno addtotable failed", profileName);
-  } else if (outcome.handOverFailed) {
-    FatalStop(service, "QueueUserAPC failed");
-  } else if (outcome.processId == 0) {
-    service.log.ReportLastError("Init error, failed to create:\n" + std::string(profileName));
+    services_.clock.sleep(kStartupPauseMs);
   }
 }
 

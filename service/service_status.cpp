@@ -19,16 +19,11 @@ void ServiceStatus::attach() {
   attached_ = true;
 }
 
-ServiceStatus::Outcome ServiceStatus::ReportServiceStatus(const Change& change) {
+ServiceStatus::Outcome ServiceStatus::update(const Change& change) {
   std::lock_guard guard(lock_);
   if (!change(status_) || !attached_) return {};
   if (dispatcher_.setServiceStatus(status_)) return {};
   return {true, platform::lastError()};
-}
-
-platform::ServiceStatus ServiceStatus::current() {
-  std::lock_guard guard(lock_);
-  return status_;
 }
 
 }  // namespace vorn

@@ -37,10 +37,7 @@ class ServiceStatus {
   // Applies `change` to the record and, when it returns true, reports the
   // record (SetServiceStatus); false: nothing is reported.
   using Change = std::function<bool(platform::ServiceStatus& status)>;
-  Outcome ReportServiceStatus(const Change& change);
-
-  // The record as it stands.
-  platform::ServiceStatus current();
+  Outcome update(const Change& change);
 
  private:
   platform::ServiceDispatcher& dispatcher_;

@@ -53,9 +53,7 @@ void SubserviceTable::ReleaseEntry(int slot) {
     static_cast<void>(entry.restartTimer->cancel());
     entry.restartTimer.reset();
   }
-  entry.lastRestartTick.reset();
-  entry.quietEnds = 0;
-  entry.lastEndReportTick.reset();
+  entry.restarts = {};
 }
 
 }  // namespace vorn

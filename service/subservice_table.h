@@ -2,20 +2,20 @@
 // whose agent the service runs, keyed by the profile's name, compared without
 // regard to case as the registry compares key names (Windows-1252): two
 // spellings of one name are one profile key. Every use happens with the
-// table lock held (print_service.h).
+// table lock held (agent_supervisor.h).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/child_process.h"
 #include "platform/event.h"
 #include "platform/waitable_timer.h"
+#include "service/restart_rules.h"
 
 namespace vorn {
 
@@ -38,13 +38,8 @@ struct SubserviceEntry {
   std::uint32_t processId = 0;
   std::unique_ptr<platform::Event> terminationEvent;  // the agent's TerminateMutex
   std::unique_ptr<platform::WaitableTimer> restartTimer;
-  // When the restart timer last started the agent, on the monotonic clock
-  // (milliseconds); none until then.
-  std::optional<std::uint64_t> lastRestartTick;
-  // Ends within the quiet period since the last event about this agent's
-  // ends, and when that event was written (monotonic milliseconds).
-  std::uint32_t quietEnds = 0;
-  std::optional<std::uint64_t> lastEndReportTick;
+  // The agent's restarts and ends (restart_rules.h).
+  RestartHistory restarts;
   // Which use of the slot this is: a restart timer routine armed for an
   // earlier use must not launch a later one.
   std::uint64_t generation = 0;

@@ -14,7 +14,6 @@
 #include "platform/registry.h"
 #include "platform/service_dispatcher.h"
 #include "service/print_service.h"
-#include "service/service_main.h"
 
 int main(int argc, char** argv) {
   using namespace vorn;
@@ -39,10 +38,10 @@ int main(int argc, char** argv) {
   PrintService service(services);
 
   const std::uint32_t result =
-      dispatcher.run(kServiceName, [&service](std::span<const std::string>) { ServiceMain(service); });
+      dispatcher.run(kServiceName, [&service](std::span<const std::string>) { service.ServiceMain(); });
   if (result != platform::kErrorSuccess) {
     platform::setLastError(result);
-    service.log.ReportLastError("StartServiceCtrlDispatcher error");
+    service.log().ReportLastError("StartServiceCtrlDispatcher error");
     platform::exitProcess(0);
   }
   // The service has reported itself stopped: the process ends now.

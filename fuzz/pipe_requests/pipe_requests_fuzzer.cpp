@@ -13,11 +13,12 @@
 #include "common/service_identity.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
-#include "platform/lock.h"
+#include "service/agent_supervisor.h"
 #include "service/pipe_requests.h"
-#include "service/stop_state.h"
-#include "service/subservice_table.h"
+#include "service/service_event_log.h"
+#include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/fakes/recording_event_source.h"
 
 namespace {
 
@@ -39,32 +40,35 @@ class EndlessProcess final : public platform::ProcessHandle {
 
 class Starter final : public AgentStarter {
  public:
-  explicit Starter(SubserviceTable& table) : table_(table) {}
-  LaunchOutcome launch(int slot) override {
-    table_[slot].processId = 100 + static_cast<std::uint32_t>(slot);
-    table_[slot].process = std::make_unique<EndlessProcess>(table_[slot].processId);
-    return {table_[slot].processId, false};
+  LaunchOutcome LaunchAgent(SubserviceEntry& entry) override {
+    entry.processId = nextPid_++;
+    entry.process = std::make_unique<EndlessProcess>(entry.processId);
+    return {entry.processId, false};
   }
-  void handOverFailed() override {}
 
  private:
-  SubserviceTable& table_;
+  std::uint32_t nextPid_ = 100;
 };
 
 std::vector<std::uint8_t> dispatch(std::span<const std::uint8_t> request, std::uint8_t filler) {
-  platform::CriticalSection lock;
-  SubserviceTable table;
+  fakes::EventRecorder events;
+  fakes::RecordingEventLog eventLog(events);
+  ServiceEventLog log(eventLog);
+  fakes::FakeClock clock;
   StopState stop;
   fakes::FakeRegistry registry;
   for (const char* name : {"A", "B", "C", "D"}) registry.addKey(std::string(kProfilesKey) + "\\" + name);
-  Starter starter(table);
-  PipeRequestContext context{lock, table, stop, registry, starter};
-  table.AddEntry("A");
-  starter.launch(0);
-  table.AddEntry("B");
-  table[1].status = SUBSERVICE_RETRYING;
-  table.AddEntry("C");
-  table[2].status = SUBSERVICE_START_FAILED;
+  Starter starter;
+  AgentSupervisor agents(stop, log, clock, [] {}, &starter);
+  PipeRequestContext context{agents, registry};
+  agents.withTable([&](SubserviceTable& table) {
+    table.AddEntry("A");
+    starter.LaunchAgent(table[0]);
+    table.AddEntry("B");
+    table[1].status = SUBSERVICE_RETRYING;
+    table.AddEntry("C");
+    table[2].status = SUBSERVICE_START_FAILED;
+  });
 
   std::vector<std::uint8_t> buffer(kPipeMessageSize, filler);
   std::copy(request.begin(), request.end(), buffer.begin());

@@ -20,6 +20,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/address_list.h"
 #include "platform/error.h"
 #include "platform/posix/descriptor.h"
 #include "platform/posix/errno_codes.h"
@@ -178,19 +179,7 @@ std::uint32_t resolveHost(std::string_view host, std::uint16_t port,
     return kWsaHostNotFound;
   std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, &::freeaddrinfo);
 
-  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    SocketAddress address;
-    if (entry->ai_addrlen > address.storage.size()) continue;
-    std::memcpy(address.storage.data(), entry->ai_addr, entry->ai_addrlen);
-    address.length = static_cast<std::uint32_t>(entry->ai_addrlen);
-    addresses.push_back(address);
-  }
-  // IPv4 first: a listener bound to 127.0.0.1 is then found before "::1" refuses.
-  std::stable_partition(addresses.begin(), addresses.end(), [](const SocketAddress& a) {
-    sa_family_t family;
-    std::memcpy(&family, a.storage.data(), sizeof family);
-    return family == AF_INET;
-  });
+  addresses = addressList(found, AF_INET);
   return addresses.empty() ? kWsaHostNotFound : 0;
 }
 

@@ -3,6 +3,7 @@
 // Every socket is non-blocking; results are Winsock codes.
 #include "platform/socket.h"
 
+#include "platform/address_list.h"
 #include "platform/win32/loop_sources.h"
 #include "platform/win32/winsock.h"
 
@@ -120,19 +121,7 @@ std::uint32_t resolveHost(std::string_view host, std::uint16_t port, std::vector
   if (hostText.empty()) return kWsaHostNotFound;
   const AddressList found = lookUp(hostText.c_str(), port, 0);
   if (!found) return kWsaHostNotFound;
-  for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
-    SocketAddress address;
-    if (entry->ai_addrlen > address.storage.size()) continue;
-    std::memcpy(address.storage.data(), entry->ai_addr, entry->ai_addrlen);
-    address.length = static_cast<std::uint32_t>(entry->ai_addrlen);
-    addresses.push_back(address);
-  }
-  // IPv4 first: a listener bound to 127.0.0.1 is then found before "::1" refuses.
-  std::stable_partition(addresses.begin(), addresses.end(), [](const SocketAddress& a) {
-    ADDRESS_FAMILY family;
-    std::memcpy(&family, a.storage.data(), sizeof family);
-    return family == AF_INET;
-  });
+  addresses = addressList(found.get(), AF_INET);
   return addresses.empty() ? kWsaHostNotFound : 0;
 }
 

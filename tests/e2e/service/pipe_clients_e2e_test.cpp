@@ -22,6 +22,7 @@
 #include "platform/posix/unique_fd.h"
 #include "service/service_event_log.h"
 #include "tests/e2e/service/pipe_scenario.h"
+#include "tests/support/pipe_bytes.h"
 
 namespace vorn::e2e {
 namespace {
@@ -88,8 +89,7 @@ TEST(PipeClientsE2e, AbruptIdleAndOversizedClientsLeaveThePipeServing) {
 
   // Gone before the request, and gone before the reply.
   for (int i = 0; i < 50; ++i) connectToPipe(scenario.root());
-  const std::vector<std::uint8_t> show{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                       0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const test::Bytes show = test::showRequest(SHOW_ALL, "", 0);
   for (int i = 0; i < 50; ++i) {
     UniqueFd client = connectToPipe(scenario.root());
     ASSERT_EQ(::send(client.get(), show.data(), show.size(), MSG_NOSIGNAL), static_cast<ssize_t>(show.size()));

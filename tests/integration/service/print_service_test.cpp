@@ -13,11 +13,7 @@
 #include <vector>
 
 #include "platform/service_control.h"
-#include "service/agent_launcher.h"
 #include "service/environment_block.h"
-#include "service/service_main.h"
-#include "service/service_startup.h"
-#include "service/stop_sequence.h"
 #include "tests/integration/service/service_harness.h"
 
 namespace vorn::test {
@@ -137,7 +133,7 @@ TEST(PrintServiceStop, LaterControlsAndAFatalStopDuringAStopRunNoSecondSequence)
     if (ms != 10000) return;  // the grace period
     h.dispatcher.control(platform::kServiceControlStop);
     h.dispatcher.control(platform::kServiceControlShutdown);
-    FatalStop(h.service(), "QueueUserAPC failed");  // records its code, returns
+    h.service().FatalStop("QueueUserAPC failed");  // records its code, returns
   };
   h.dispatcher.control(platform::kServiceControlStop);
   ASSERT_TRUE(h.waitForStopped());
@@ -161,7 +157,7 @@ TEST(PrintServiceStop, AgentsNotYetHandedToTheWatchdogAreStoppedToo) {
   std::shared_future<void> released = release.get_future().share();
   h.clock.onSleep = [&](std::uint32_t ms) {
     if (ms != 1000 || released.valid() == false) return;
-    h.service().watchdog.thread->queueCall([released] { released.wait(); });
+    ASSERT_TRUE(h.service().agents().queueToWatchdog([released] { released.wait(); }));
     released = {};
   };
   h.start();
@@ -169,7 +165,7 @@ TEST(PrintServiceStop, AgentsNotYetHandedToTheWatchdogAreStoppedToo) {
   h.joinMain();
   const auto pids = h.agentPids();
   std::thread releaser([&] {
-    eventually([&] { return h.service().stop.get() == STOP_TERMINATING; });
+    eventually([&] { return h.service().stopState().get() == STOP_TERMINATING; });
     release.set_value();
   });
   h.dispatcher.control(platform::kServiceControlStop);
@@ -218,18 +214,13 @@ TEST(PrintServiceLauncher, HandOverFailureTerminatesTheAgentAndStopsAfterTheLock
   ASSERT_TRUE(h.dispatcher.waitForState(kRunning));
   h.joinMain();
   // The watchdog ends (as after a failed wait): no launch can hand over to it.
-  {
-    std::lock_guard lock(h.service().tableLock);
-    h.service().stop.advance(STOP_TERMINATING);
-  }
-  EndWatchdog(h.service());
-  StartProfileAtBoot(h.service(), "A");
+  h.service().agents().EndWatchdog();
+  h.service().agents().StartProfileAtBoot("A");
   EXPECT_EQ(h.endCodes(), std::vector<std::uint32_t>{1});
-  {
-    std::lock_guard lock(h.service().tableLock);
-    EXPECT_EQ(h.service().table[0].status, SUBSERVICE_START_FAILED);
-    EXPECT_EQ(h.service().table[0].processId, 0u);
-  }
+  h.service().agents().withTable([](const SubserviceTable& table) {
+    EXPECT_EQ(table[0].status, SUBSERVICE_START_FAILED);
+    EXPECT_EQ(table[0].processId, 0u);
+  });
   EXPECT_TRUE(allGone(h, {}));
   EXPECT_EQ(h.countEvents("QueueUserAPC failed | "), 1);
   EXPECT_EQ(h.countEvents("shutting down | "), 1);
@@ -247,11 +238,12 @@ TEST(PrintServiceLauncher, MissingAgentProgramAndAFullTable) {
   EXPECT_EQ(h.countEvents("Init error, failed to create:\nP100 | 2"), 1);
   EXPECT_EQ(h.countEvents("Init error, failed to create:\nP163 | 2"), 1);
   EXPECT_EQ(h.countEvents("ohno addtotable failed | 536870916"), 1);
-  std::lock_guard lock(h.service().tableLock);
-  for (int slot = 0; slot < kSubserviceSlots; ++slot) {
-    EXPECT_EQ(h.service().table[slot].status, SUBSERVICE_START_FAILED);
-    EXPECT_EQ(h.service().table[slot].processId, 0u);
-  }
+  h.service().agents().withTable([](const SubserviceTable& table) {
+    for (int slot = 0; slot < kSubserviceSlots; ++slot) {
+      EXPECT_EQ(table[slot].status, SUBSERVICE_START_FAILED);
+      EXPECT_EQ(table[slot].processId, 0u);
+    }
+  });
 }
 
 TEST(PrintServiceLauncher, EnvironmentTooLargeForTheAgentsBlock) {
@@ -299,8 +291,8 @@ TEST(PrintServiceWatchdog, RetryEventsOutsideTheQuietPeriodOnly) {
                                                   "every 60 sec\\.  Run 'spoolcmd show' to check status \\| ")));
 
   // A routine armed for another slot or another use of it launches nothing.
-  RestartTimerRoutine(h.service(), 64, 1);
-  RestartTimerRoutine(h.service(), 0, 999);
+  h.service().agents().RestartTimerRoutine(64, 1);
+  h.service().agents().RestartTimerRoutine(0, 999);
   EXPECT_EQ(h.countEvents("ohno bad timer restart, param= | 64"), 1);
   EXPECT_EQ(h.countEvents("ohno bad timer restart, param= | 0"), 1);
 

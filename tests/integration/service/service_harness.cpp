@@ -11,7 +11,6 @@
 #include "platform/event_log.h"
 #include "platform/registry.h"
 #include "platform/wait.h"
-#include "service/service_main.h"
 
 namespace vorn::test {
 namespace {
@@ -88,18 +87,13 @@ ServiceHarness::ServiceHarness(bool agentProgram) {
 ServiceHarness::~ServiceHarness() {
   joinMain();
   PrintService& service = *service_;
-  {
-    std::lock_guard lock(service.tableLock);
-    service.stop.advance(STOP_TERMINATING);
-  }
-  EndWatchdog(service);
-  if (service.stop.begun()) waitForStopped();
-  {
-    std::lock_guard lock(service.tableLock);
+  service.agents().EndWatchdog();
+  if (service.stopState().begun()) waitForStopped();
+  service.agents().withTable([](SubserviceTable& table) {
     for (int slot = 0; slot < kSubserviceSlots; ++slot) {
-      if (auto& process = service.table[slot].process) static_cast<void>(process->terminate(0));
+      if (auto& process = table[slot].process) static_cast<void>(process->terminate(0));
     }
-  }
+  });
   service_.reset();
   ::setenv("PATH", savedPath_.c_str(), 1);
 }
@@ -136,7 +130,7 @@ bool ServiceHarness::hostSawAttach(std::size_t index) const {
 }
 
 void ServiceHarness::start() {
-  main_ = std::thread([this] { ServiceMain(*service_); });
+  main_ = std::thread([this] { service_->ServiceMain(); });
 }
 
 void ServiceHarness::joinMain() {
@@ -147,15 +141,13 @@ bool ServiceHarness::waitForStopped() {
   PrintService& service = *service_;
   if (!dispatcher.waitForState(platform::kServiceStopped, 1s)) {
     // No stop was asked for, or it never got far enough.
-    std::lock_guard lock(service.tableLock);
-    if (!service.shutdownThread) return false;
+    if (service.shutdownThread() == nullptr) return false;
   }
   platform::Thread* thread = nullptr;
   eventually([&] {
-    std::lock_guard lock(service.tableLock);
-    thread = service.shutdownThread.get();
+    thread = service.shutdownThread();
     // A fatal stop runs its sequence on the thread that raised it.
-    return thread != nullptr || !service.stop.begun() || service.stop.fatal();
+    return thread != nullptr || !service.stopState().begun() || service.stopState().fatal();
   }, 2);
   if (thread != nullptr) {
     const std::array<platform::Waitable*, 1> objects{thread};
@@ -166,10 +158,11 @@ bool ServiceHarness::waitForStopped() {
 
 std::vector<std::uint32_t> ServiceHarness::agentPids() {
   std::vector<std::uint32_t> pids;
-  std::lock_guard lock(service_->tableLock);
-  for (int slot = 0; slot < kSubserviceSlots; ++slot) {
-    if (service_->table[slot].processId != 0) pids.push_back(service_->table[slot].processId);
-  }
+  service_->agents().withTable([&](const SubserviceTable& table) {
+    for (int slot = 0; slot < kSubserviceSlots; ++slot) {
+      if (table[slot].processId != 0) pids.push_back(table[slot].processId);
+    }
+  });
   return pids;
 }
 

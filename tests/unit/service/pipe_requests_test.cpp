@@ -1,10 +1,11 @@
-// DispatchRequest against a table the test fills, a registry and a launcher
-// of its own: one script of requests, each with the exact reply it gets.
+// DispatchRequest against a supervisor whose table the test fills, a
+// registry and a launcher of its own: one script of requests, each with the exact reply it gets.
 #include "service/pipe_requests.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,48 +14,17 @@
 #include "common/service_identity.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
-#include "platform/lock.h"
+#include "service/agent_supervisor.h"
 #include "service/service_event_log.h"
-#include "service/stop_state.h"
-#include "service/subservice_table.h"
+#include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_registry.h"
+#include "tests/fakes/recording_event_source.h"
+#include "tests/support/pipe_bytes.h"
 
 namespace vorn {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-Bytes le(std::uint32_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-}
-Bytes zeros(std::size_t count) { return Bytes(count, 0); }
-Bytes chars(std::string_view text) { return Bytes(text.begin(), text.end()); }
-Bytes text(std::string_view value) { return chars(value) + zeros(1); }
-Bytes cut(Bytes bytes, std::size_t length) {
-  bytes.resize(length);
-  return bytes;
-}
-
-Bytes show(std::int32_t selector, std::string_view name = "") {
-  return le(PIPE_FN_SHOW) + le(77) + le(0) + le(static_cast<std::uint32_t>(selector)) + zeros(8) + text(name);
-}
-Bytes profile(std::uint32_t function, std::string_view name) { return le(function) + le(77) + zeros(48) + text(name); }
-Bytes run(std::string_view name) { return profile(PIPE_FN_RUN, name); }
-Bytes kill(std::string_view name) { return profile(PIPE_FN_KILL, name); }
-
-Bytes error(std::uint32_t code, std::string_view message) { return le(0) + le(0) + le(code) + le(0) + text(message); }
-Bytes listing(std::uint32_t count) { return le(PIPE_REPLY_LIST) + le(0) + le(count) + le(0); }
-Bytes record(std::int32_t status, std::uint32_t pid, std::string_view name) {
-  return le(static_cast<std::uint32_t>(25 + name.size())) + le(static_cast<std::uint32_t>(status)) + le(pid) +
-         zeros(12) + text(name);
-}
-const Bytes kRunDone = le(PIPE_REPLY_RUN) + zeros(16);
-const Bytes kKillDone = le(PIPE_REPLY_KILL) + le(0);
+using namespace test;  // the pipe's bytes
 
 constexpr std::uint32_t kBadRequest = 0x20000001;
 
@@ -87,9 +57,7 @@ class FakeProcess final : public platform::ProcessHandle {
 // "NoWatchdog" starts but cannot be handed over.
 class FakeStarter final : public AgentStarter {
  public:
-  explicit FakeStarter(SubserviceTable& table) : table_(table) {}
-  LaunchOutcome launch(int slot) override {
-    SubserviceEntry& entry = table_[slot];
+  LaunchOutcome LaunchAgent(SubserviceEntry& entry) override {
     if (entry.profileName == "NoProgram" || entry.profileName == "NoWatchdog") {
       entry.status = SUBSERVICE_START_FAILED;
       platform::setLastError(platform::kErrorFileNotFound);
@@ -99,11 +67,8 @@ class FakeStarter final : public AgentStarter {
     entry.process = std::make_unique<FakeProcess>(entry.processId, false);
     return {entry.processId, false};
   }
-  void handOverFailed() override { ++handOverFailures; }
-  int handOverFailures = 0;
 
  private:
-  SubserviceTable& table_;
   std::uint32_t nextPid_ = 5000;
 };
 
@@ -129,17 +94,19 @@ class PipeRequestsTest : public testing::Test {
   }
 
   void put(int slot, const std::string& name, std::int32_t status, std::uint32_t pid, bool ended) {
-    // Fillers take the free slots below it, and leave again.
-    int taken = -1;
-    for (int filler = 0; (taken = table.AddEntry("filler" + std::to_string(filler))) < slot; ++filler) {
-    }
-    ASSERT_EQ(taken, slot);
-    table[slot].profileName = name;
-    table[slot].status = status;
-    table[slot].processId = pid;
-    if (pid != 0) table[slot].process = std::make_unique<FakeProcess>(pid, ended);
-    for (int other = 0; other < slot; ++other)
-      if (table[other].used() && table[other].profileName.starts_with("filler")) table.ReleaseEntry(other);
+    withTable([&](SubserviceTable& table) {
+      // Fillers take the free slots below it, and leave again.
+      int taken = -1;
+      for (int filler = 0; (taken = table.AddEntry("filler" + std::to_string(filler))) < slot; ++filler) {
+      }
+      ASSERT_EQ(taken, slot);
+      table[slot].profileName = name;
+      table[slot].status = status;
+      table[slot].processId = pid;
+      if (pid != 0) table[slot].process = std::make_unique<FakeProcess>(pid, ended);
+      for (int other = 0; other < slot; ++other)
+        if (table[other].used() && table[other].profileName.starts_with("filler")) table.ReleaseEntry(other);
+    });
   }
 
   Bytes dispatch(const Bytes& request) {
@@ -157,105 +124,123 @@ class PipeRequestsTest : public testing::Test {
     }
   }
 
-  platform::CriticalSection lock;
-  SubserviceTable table;
+  // The supervisor's table, under its lock.
+  void withTable(const std::function<void(SubserviceTable&)>& use) { agents.withTable(use); }
+
+  fakes::EventRecorder events;
+  fakes::RecordingEventLog eventLog{events};
+  ServiceEventLog log{eventLog};
+  fakes::FakeClock clock;
   StopState stop;
   fakes::FakeRegistry registry;
-  FakeStarter starter{table};
-  PipeRequestContext context{lock, table, stop, registry, starter};
+  FakeStarter starter;
+  int handOverFailures = 0;
+  AgentSupervisor agents{stop, log, clock, [this] { ++handOverFailures; }, &starter};
+  PipeRequestContext context{agents, registry};
   bool administrator = true;  // the client is a print administrator
 };
 
 TEST_F(PipeRequestsTest, RequestsAndTheirExactReplies) {
-  const Bytes initial = listing(4) + record(0, 4242, "LASER1") + record(1, 0, "Retry") + record(33, 0, "Dead") +
-                        record(0, 4300, "Ended");
+  const Bytes initial = listingReply(4) + showRecord(0, 4242, "LASER1") + showRecord(1, 0, "Retry") +
+                        showRecord(33, 0, "Dead") + showRecord(0, 4300, "Ended");
   const std::string longName(256, 'n');
   play({
-      {"7 bytes", le(PIPE_FN_SHOW) + zeros(3), error(kBadRequest, "message syntax error")},
-      {"no bytes", {}, error(kBadRequest, "message syntax error")},
-      {"function 5", le(5) + zeros(60), error(kBadRequest, "invalid function")},
-      {"function 0", le(0) + zeros(4), error(kBadRequest, "invalid function")},
-      {"show of every slot, in slot order", show(SHOW_ALL), initial},
-      {"show with another selector lists nothing", show(0), listing(0)},
-      {"show with a name", show(SHOW_ALL, "x"), initial},
-      {"show one byte too long", show(SHOW_ALL) + zeros(1), error(kBadRequest, "Wrong message length")},
-      {"show cut before its name", cut(show(SHOW_ALL), 24), error(kBadRequest, "Wrong message length")},
-      {"show of 8 bytes", le(PIPE_FN_SHOW) + zeros(4), error(kBadRequest, "Wrong message length")},
-      {"show without the name's zero", cut(show(SHOW_ALL, "abc"), 27), error(kBadRequest, "Wrong message length")},
-      {"show with a name of 255", show(SHOW_ALL, std::string(255, 'n')), initial},
-      {"show without a zero in 256 bytes", show(SHOW_ALL, longName), error(kBadRequest, "Invalid name")},
-      {"show of 281 bytes, no zero", cut(show(SHOW_ALL, longName), 280) + chars("z"), error(kBadRequest, "Invalid name")},
+      {"7 bytes", le(PIPE_FN_SHOW) + zeros(3), errorReply(kBadRequest, "message syntax error")},
+      {"no bytes", {}, errorReply(kBadRequest, "message syntax error")},
+      {"function 5", le(5) + zeros(60), errorReply(kBadRequest, "invalid function")},
+      {"function 0", le(0) + zeros(4), errorReply(kBadRequest, "invalid function")},
+      {"show of every slot, in slot order", showRequest(SHOW_ALL), initial},
+      {"show with another selector lists nothing", showRequest(0), listingReply(0)},
+      {"show with a name", showRequest(SHOW_ALL, "x"), initial},
+      {"show one byte too long", showRequest(SHOW_ALL) + zeros(1), errorReply(kBadRequest, "Wrong message length")},
+      {"show cut before its name", cut(showRequest(SHOW_ALL), 24), errorReply(kBadRequest, "Wrong message length")},
+      {"show of 8 bytes", le(PIPE_FN_SHOW) + zeros(4), errorReply(kBadRequest, "Wrong message length")},
+      {"show without the name's zero", cut(showRequest(SHOW_ALL, "abc"), 27),
+       errorReply(kBadRequest, "Wrong message length")},
+      {"show with a name of 255", showRequest(SHOW_ALL, std::string(255, 'n')), initial},
+      {"show without a zero in 256 bytes", showRequest(SHOW_ALL, longName), errorReply(kBadRequest, "Invalid name")},
+      {"show of 281 bytes, no zero", cut(showRequest(SHOW_ALL, longName), 280) + chars("z"),
+       errorReply(kBadRequest, "Invalid name")},
 
-      {"run shorter than 57 bytes", cut(run(""), 56), error(kBadRequest, "Wrong message length")},
-      {"run of 8 bytes", le(PIPE_FN_RUN) + le(0), error(kBadRequest, "Wrong message length")},
-      {"run without the name's zero", cut(run("Free"), 60), error(kBadRequest, "Wrong message length")},
-      {"kill without the name's zero", cut(kill("LASER1"), 62), error(kBadRequest, "Wrong message length")},
-      {"run of 256 characters", run(longName), error(0x20000007, "name too long")},
-      {"run without a profile", run("Nobody"), error(kBadRequest, "couldn't find profile")},
-      {"run of an empty name", run(""), error(kBadRequest, "couldn't find profile")},
-      {"run of a nested key", run("LASER1\\Nested"), error(kBadRequest, "couldn't find profile")},
-      {"duplicate run", run("LASER1"), error(0x20000002, "duplicate entry")},
-      {"run", run("Free"), kRunDone},
-      {"run with bytes after the name", run("%s%n") + zeros(3), kRunDone},
-      {"a name in another spelling is the same profile", run("laser1"), error(0x20000002, "duplicate entry")},
-      {"a name with a double quote cannot be passed to its agent", run("quo\"te"),
-       error(kBadRequest, "couldn't find profile")},
-      {"the new agents take the free slots", show(SHOW_ALL),
-       listing(6) + record(0, 4242, "LASER1") + record(1, 0, "Retry") + record(0, 5000, "Free") +
-           record(33, 0, "Dead") + record(0, 4300, "Ended") + record(0, 5001, "%s%n")},
-      {"run of an agent that cannot start", run("NoProgram"), error(platform::kErrorFileNotFound, "couldn't create process")},
+      {"run shorter than 57 bytes", cut(runRequest(""), 56), errorReply(kBadRequest, "Wrong message length")},
+      {"run of 8 bytes", le(PIPE_FN_RUN) + le(0), errorReply(kBadRequest, "Wrong message length")},
+      {"run without the name's zero", cut(runRequest("Free"), 60), errorReply(kBadRequest, "Wrong message length")},
+      {"kill without the name's zero", cut(killRequest("LASER1"), 62), errorReply(kBadRequest, "Wrong message length")},
+      {"run of 256 characters", runRequest(longName), errorReply(0x20000007, "name too long")},
+      {"run without a profile", runRequest("Nobody"), errorReply(kBadRequest, "couldn't find profile")},
+      {"run of an empty name", runRequest(""), errorReply(kBadRequest, "couldn't find profile")},
+      {"run of a nested key", runRequest("LASER1\\Nested"), errorReply(kBadRequest, "couldn't find profile")},
+      {"duplicate run", runRequest("LASER1"), errorReply(0x20000002, "duplicate entry")},
+      {"run", runRequest("Free"), runReply()},
+      {"run with bytes after the name", runRequest("%s%n") + zeros(3), runReply()},
+      {"a name in another spelling is the same profile", runRequest("laser1"),
+       errorReply(0x20000002, "duplicate entry")},
+      {"a name with a double quote cannot be passed to its agent", runRequest("quo\"te"),
+       errorReply(kBadRequest, "couldn't find profile")},
+      {"the new agents take the free slots", showRequest(SHOW_ALL),
+       listingReply(6) + showRecord(0, 4242, "LASER1") + showRecord(1, 0, "Retry") + showRecord(0, 5000, "Free") +
+           showRecord(33, 0, "Dead") + showRecord(0, 4300, "Ended") + showRecord(0, 5001, "%s%n")},
+      {"run of an agent that cannot start", runRequest("NoProgram"),
+       errorReply(platform::kErrorFileNotFound, "couldn't create process")},
 
-      {"kill of a running agent", kill("LASER1"), kKillDone},
-      {"a second kill while the first is under way", kill("LASER1"), kKillDone},
-      {"kill in another spelling", kill("fREE"), kKillDone},
-      {"kill of a retrying agent", kill("Retry"), kKillDone},
-      {"kill of an agent that failed to start", kill("Dead"), kKillDone},
-      {"kill of an agent that has ended, not yet reaped", kill("Ended"), kKillDone},
-      {"kill of an unknown profile", kill("Nobody"), error(kBadRequest, "couldn't find profile")},
-      {"kill of an empty name", kill(""), error(kBadRequest, "couldn't find profile")},
-      {"killed agents stay until they are reaped; the others are gone", show(SHOW_ALL),
-       listing(5) + record(2, 4242, "LASER1") + record(2, 5000, "Free") + record(2, 4300, "Ended") +
-           record(0, 5001, "%s%n") + record(33, 0, "NoProgram")},
+      {"kill of a running agent", killRequest("LASER1"), killReply()},
+      {"a second kill while the first is under way", killRequest("LASER1"), killReply()},
+      {"kill in another spelling", killRequest("fREE"), killReply()},
+      {"kill of a retrying agent", killRequest("Retry"), killReply()},
+      {"kill of an agent that failed to start", killRequest("Dead"), killReply()},
+      {"kill of an agent that has ended, not yet reaped", killRequest("Ended"), killReply()},
+      {"kill of an unknown profile", killRequest("Nobody"), errorReply(kBadRequest, "couldn't find profile")},
+      {"kill of an empty name", killRequest(""), errorReply(kBadRequest, "couldn't find profile")},
+      {"killed agents stay until they are reaped; the others are gone", showRequest(SHOW_ALL),
+       listingReply(5) + showRecord(2, 4242, "LASER1") + showRecord(2, 5000, "Free") + showRecord(2, 4300, "Ended") +
+           showRecord(0, 5001, "%s%n") + showRecord(33, 0, "NoProgram")},
   });
-  EXPECT_EQ(starter.handOverFailures, 0);
-  EXPECT_FALSE(table[1].restartTimer);  // the freed retrying slot's restart is gone with it
+  EXPECT_EQ(handOverFailures, 0);
+  withTable([](SubserviceTable& table) {
+    EXPECT_FALSE(table[1].restartTimer);  // the freed retrying slot's restart is gone with it
+  });
 }
 
 TEST_F(PipeRequestsTest, AClientWhoIsNoPrintAdministratorMayOnlyList) {
   administrator = false;
-  const Bytes initial = listing(4) + record(0, 4242, "LASER1") + record(1, 0, "Retry") + record(33, 0, "Dead") +
-                        record(0, 4300, "Ended");
+  const Bytes initial = listingReply(4) + showRecord(0, 4242, "LASER1") + showRecord(1, 0, "Retry") +
+                        showRecord(33, 0, "Dead") + showRecord(0, 4300, "Ended");
   // The system's own text (Wine's differs from Windows'; the end-to-end tests see the words).
-  const Bytes denied = error(platform::kErrorAccessDenied, SystemErrorText(platform::kErrorAccessDenied));
+  const Bytes denied = errorReply(platform::kErrorAccessDenied, SystemErrorText(platform::kErrorAccessDenied));
   play({
-      {"show", show(SHOW_ALL), initial},
-      {"run", run("Free"), denied},
-      {"kill of a running agent", kill("LASER1"), denied},
-      {"kill of a retrying agent", kill("Retry"), denied},
-      {"kill of an unknown profile", kill("Nobody"), denied},
-      {"nothing changed", show(SHOW_ALL), initial},
+      {"show", showRequest(SHOW_ALL), initial},
+      {"run", runRequest("Free"), denied},
+      {"kill of a running agent", killRequest("LASER1"), denied},
+      {"kill of a retrying agent", killRequest("Retry"), denied},
+      {"kill of an unknown profile", killRequest("Nobody"), denied},
+      {"nothing changed", showRequest(SHOW_ALL), initial},
   });
 }
 
 TEST_F(PipeRequestsTest, AFullTableAStopAndAFailedHandOver) {
-  for (int slot = 0; slot < kSubserviceSlots; ++slot)
-    if (!table[slot].used()) table.AddEntry("P" + std::to_string(slot));
-  play({{"65th run", run("Free"), error(0x20000004, "addtotable failed")}});
-  table.ReleaseEntry(2);
-  play({{"hand-over failed", run("NoWatchdog"), error(platform::kErrorFileNotFound, "couldn't create process")}});
-  EXPECT_EQ(starter.handOverFailures, 1);
-  table.ReleaseEntry(5);
+  withTable([](SubserviceTable& table) {
+    for (int slot = 0; slot < kSubserviceSlots; ++slot)
+      if (!table[slot].used()) table.AddEntry("P" + std::to_string(slot));
+  });
+  play({{"65th run", runRequest("Free"), errorReply(0x20000004, "addtotable failed")}});
+  withTable([](SubserviceTable& table) { table.ReleaseEntry(2); });
+  play({{"hand-over failed", runRequest("NoWatchdog"),
+         errorReply(platform::kErrorFileNotFound, "couldn't create process")}});
+  EXPECT_EQ(handOverFailures, 1);
+  withTable([](SubserviceTable& table) { table.ReleaseEntry(5); });
   ASSERT_TRUE(stop.begin());
-  play({{"run during a stop", run("Free"), error(1061, "couldn't create process")}});
-  EXPECT_FALSE(table[5].used());
+  play({{"run during a stop", runRequest("Free"), errorReply(1061, "couldn't create process")}});
+  withTable([](SubserviceTable& table) { EXPECT_FALSE(table[5].used()); });
 }
 
 TEST_F(PipeRequestsTest, AListingOfLongNamesStaysWithinTheBuffer) {
-  for (int slot = 0; slot < kSubserviceSlots; ++slot) {
-    if (table[slot].used()) table.ReleaseEntry(slot);
-    ASSERT_EQ(table.AddEntry(std::string(253, 'a') + std::to_string(slot % 10) + std::to_string(slot / 10)), slot);
-  }
-  const Bytes reply = dispatch(show(SHOW_ALL));
+  withTable([](SubserviceTable& table) {
+    for (int slot = 0; slot < kSubserviceSlots; ++slot) {
+      if (table[slot].used()) table.ReleaseEntry(slot);
+      ASSERT_EQ(table.AddEntry(std::string(253, 'a') + std::to_string(slot % 10) + std::to_string(slot / 10)), slot);
+    }
+  });
+  const Bytes reply = dispatch(showRequest(SHOW_ALL));
   ASSERT_EQ(reply.size(), 16u + 64u * (25u + 255u));
   EXPECT_EQ(*readLe32(reply, 8), 64u);
 }
