@@ -6,7 +6,6 @@
 
 #include "agent/diag/agent_event_log.h"
 #include "agent/diag/exceptions.h"
-#include "agent/diag/fatal_error.h"
 #include "agent/jobs/job_sink.h"
 #include "agent/jobs/output_file_name.h"
 #include "agent/jobs/report_name.h"
@@ -15,9 +14,6 @@
 
 namespace vorn {
 namespace {
-
-constexpr std::string_view kUnit = "MainFrm";
-constexpr int kReadMessageLine = 423;
 
 constexpr std::uint8_t kMessageType = 0x01;
 constexpr std::uint8_t kRecordMark = stream::kStx;
@@ -76,10 +72,6 @@ PrintIntake::PrintIntake(JobSettings settings, JobSink& jobs, HostLink* link, Ag
                          platform::Clock& clock, platform::FileSystem& files)
     : settings_(std::move(settings)), jobs_(jobs), link_(link), events_(events), clock_(clock), files_(files) {}
 
-void PrintIntake::ReadMessage(const Variant& message) {
-  guardEntryPoint(kUnit, kReadMessageLine, [&] { receive(message); });
-}
-
 void PrintIntake::receive(const Variant& message) {
   if (message.vt != kVtByteArray) throw ComError(platform::kEInvalidArg);
 
@@ -129,9 +121,11 @@ platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> messag
   }
   const bool terminated = terminator < size;
 
-  if (!jobs_.jobOpen()) events_.LogError("processprint err 5");
+  // A job that is not open takes nothing: the data is dropped.
   const std::size_t blockStart = std::min(dataStart, terminator);
-  jobs_.jobdata(message.subspan(blockStart, terminator - blockStart), terminated);
+  if (!jobs_.jobdata(message.subspan(blockStart, terminator - blockStart), terminated)) {
+    events_.LogError("processprint err 5");
+  }
 
   if (terminated) {
     jobs_.jobend();

@@ -40,12 +40,8 @@ class PrintIntake {
               platform::Clock& clock, platform::FileSystem& files);
 
   // The handling of the host's ReadMessage event while the link is
-  // connected, an agent entry point: any exception escaping it ends the
-  // agent through FatalError.
-  void ReadMessage(const Variant& message);
-
-  // ReadMessage without the fatal-error guard. Throws ComError(E_INVALIDARG)
-  // unless the message is a byte array. A message longer than the intake
+  // connected (the main window guards it as an entry point). Throws
+  // ComError(E_INVALIDARG) unless the message is a byte array. A message longer than the intake
   // buffer is cut to the buffer's size: its first kIntakeBufferSize bytes are
   // handled as the message, after an error event that gives the full length,
   // and it is acknowledged once like any other.

@@ -14,12 +14,6 @@
 #include "platform/printer_system.h"
 
 namespace vorn {
-namespace {
-constexpr std::string_view kUnit = "MainFrm";
-constexpr int kJobStartLine = 587;
-constexpr int kJobDataLine = 603;
-constexpr int kJobEndLine = 620;
-}  // namespace
 
 PrintJobs::PrintJobs(JobSettings settings, platform::PrinterSystem& printers,
                      platform::FileSystem& files, RenderState& render, AgentEventLog& events)
@@ -36,71 +30,68 @@ std::string PrintJobs::documentName() const {
 }
 
 void PrintJobs::jobstart(std::uint32_t options) {
-  guardEntryPoint(kUnit, kJobStartLine, [&] { startJob(options); });
+  guardEntryPoint(kJobStartSite, [&] {
+    if (settings_.target() == OutputTarget::directToDisk) {
+      // A name with a counter was chosen as a new file: it must not replace
+      // one that appeared since. A name without one replaces the earlier file.
+      std::unique_ptr<platform::File> file;
+      const std::uint32_t error = patternHasCounter(settings_.ptfOpt)
+                                      ? files_.createNew(outputFileName_, file)
+                                      : files_.createExclusive(outputFileName_, file);
+      if (error != platform::kErrorSuccess || !file) {
+        events_.LogErrorCode("Error opening outfile - VornPrintStart failed",
+                             FileException::causeFromOsError(error));
+        return;
+      }
+      outputFile_ = std::move(file);
+      jobOpen_ = true;
+      return;
+    }
+
+    // The device context starts from the printer's defaults; the engine applies
+    // the agent's device mode page by page.
+    auto dc = printers_.createDC(settings_.printerName, nullptr);
+    if (!dc) {
+      events_.LogError("Error while initializing printing - createDC failed");
+      return;
+    }
+    // The engine names the document's output file from its state.
+    render_.outputFileName = outputFileName_;
+    const int result = VornPrintStart(render_, documentName(), *dc, options);
+    if (result != 0) {
+      dc.reset();
+      events_.LogErrorCode("Error while initializing printing - VornPrintStart failed", result);
+      return;
+    }
+    deviceContext_ = std::move(dc);
+    jobOpen_ = true;
+  });
 }
 
-void PrintJobs::jobdata(std::span<const std::uint8_t> block, bool last) {
-  guardEntryPoint(kUnit, kJobDataLine, [&] { feedJob(block, last); });
+bool PrintJobs::jobdata(std::span<const std::uint8_t> block, bool last) {
+  return guardEntryPoint(kJobDataSite, [&] {
+    if (!jobOpen_) return false;
+    if (settings_.target() == OutputTarget::directToDisk) {
+      writedisk(*outputFile_, block, last, settings_.jetform);
+      return true;
+    }
+    // The engine finds the end of a report itself; `last` is not its concern.
+    const int result = VornPrintData(render_, block);
+    if (result != 0) {
+      events_.LogErrorCode("Error while printing - VornPrintData failed", result);
+      closeJob();
+    }
+    return true;
+  });
 }
 
 void PrintJobs::jobend() {
-  guardEntryPoint(kUnit, kJobEndLine, [&] { endJob(); });
+  guardEntryPoint(kJobEndSite, [&] {
+    if (jobOpen_) closeJob();
+  });
 }
 
-void PrintJobs::startJob(std::uint32_t options) {
-  const std::string docName = documentName();
-
-  if (settings_.target() == OutputTarget::directToDisk) {
-    // A name with a counter was chosen as a new file: it must not replace
-    // one that appeared since. A name without one replaces the earlier file.
-    std::unique_ptr<platform::File> file;
-    const std::uint32_t error = patternHasCounter(settings_.ptfOpt) ? files_.createNew(outputFileName_, file)
-                                                                    : files_.createExclusive(outputFileName_, file);
-    if (error != platform::kErrorSuccess || !file) {
-      events_.LogErrorCode("Error opening outfile - VornPrintStart failed",
-                           FileException::causeFromOsError(error));
-      return;
-    }
-    outputFile_ = std::move(file);
-    jobOpen_ = true;
-    return;
-  }
-
-  // The device context starts from the printer's defaults; the engine applies
-  // the agent's device mode page by page.
-  auto dc = printers_.createDC(settings_.printerName, nullptr);
-  if (!dc) {
-    events_.LogError("Error while initializing printing - createDC failed");
-    return;
-  }
-  // The engine names the document's output file from its state.
-  render_.outputFileName = outputFileName_;
-  const int result = VornPrintStart(render_, docName, *dc, options);
-  if (result != 0) {
-    dc.reset();
-    events_.LogErrorCode("Error while initializing printing - VornPrintStart failed", result);
-    return;
-  }
-  deviceContext_ = std::move(dc);
-  jobOpen_ = true;
-}
-
-void PrintJobs::feedJob(std::span<const std::uint8_t> block, bool last) {
-  if (!jobOpen_) return;
-  if (settings_.target() == OutputTarget::directToDisk) {
-    writedisk(*outputFile_, block, last, settings_.jetform);
-    return;
-  }
-  // The engine finds the end of a report itself; `last` is not its concern.
-  const int result = VornPrintData(render_, block);
-  if (result != 0) {
-    events_.LogErrorCode("Error while printing - VornPrintData failed", result);
-    jobend();
-  }
-}
-
-void PrintJobs::endJob() {
-  if (!jobOpen_) return;
+void PrintJobs::closeJob() {
   jobOpen_ = false;
   if (settings_.target() == OutputTarget::directToDisk) {
     const auto file = std::move(outputFile_);

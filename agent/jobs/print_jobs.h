@@ -37,21 +37,20 @@ class PrintJobs final : public JobSink {
   PrintJobs(const PrintJobs&) = delete;
   PrintJobs& operator=(const PrintJobs&) = delete;
 
-  bool jobOpen() const override { return jobOpen_; }
+  bool jobOpen() const { return jobOpen_; }
   void setReportName(std::string reportName) override { reportName_ = std::move(reportName); }
   void setOutputFileName(std::string fileName) override { outputFileName_ = std::move(fileName); }
   std::string documentName() const;
 
   // Each of these is an agent entry point: an exception escaping it ends
-  // the agent through FatalError.
+  // the agent through FatalError at its own site.
   void jobstart(std::uint32_t options) override;
-  void jobdata(std::span<const std::uint8_t> block, bool last) override;
+  bool jobdata(std::span<const std::uint8_t> block, bool last) override;
   void jobend() override;
 
  private:
-  void startJob(std::uint32_t options);
-  void feedJob(std::span<const std::uint8_t> block, bool last);
-  void endJob();
+  // Closes the open job, inside the guard of the operation that ends it.
+  void closeJob();
 
   JobSettings settings_;
   platform::PrinterSystem& printers_;

@@ -138,5 +138,35 @@ TEST_F(MainFrameTest, FailureWhileHandlingTerminateIsFatalAtLine679) {
               "Unknown Exception.*MainFrm at line 679");
 }
 
+// The fatal report names the entry point that the failure escaped first:
+// the intake's own failures, and those of the job operations it calls.
+struct MessageFailureCase {
+  std::string name;
+  std::uint16_t vt;
+  std::uint32_t writeError;  // of the disk writes, from the first on
+  std::string report;
+};
+
+class MessageFailures : public MainFrameTest, public ::testing::WithParamInterface<MessageFailureCase> {};
+
+TEST_P(MessageFailures, EndTheAgentAtTheSiteTheyEscape) {
+  test::TempRoot root;
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  files.writeError = GetParam().writeError;
+  HostLinkEvents& sink = create();
+  const Bytes message = bytesOf(std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY Pay Run" +
+                                std::string(23, ' ') + "\r\nPage 1\f");
+  EXPECT_EXIT(sink.ReadMessage(Variant{GetParam().vt, message}), ::testing::ExitedWithCode(255),
+              GetParam().report);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, MessageFailures,
+    ::testing::Values(
+        MessageFailureCase{"NotAByteArray", kVtUi1, platform::kErrorSuccess, "COM Exception.*MainFrm at line 423"},
+        MessageFailureCase{"DiskWriteFails", kVtByteArray, platform::kErrorDiskFull,
+                           "C Exception.*MainFrm at line 603"}),
+    [](const auto& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace vorn

@@ -38,7 +38,7 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
   const std::string tail = std::string("\x01\x00\x00\x00", 4) + "\x0e\x03Page 2\f\x02/";
   for (const std::string& message : {head, tail}) {
     const Bytes bytes = bytesOf(message);
-    intake.ReadMessage(Variant{kVtByteArray, bytes});
+    intake.receive(Variant{kVtByteArray, bytes});
   }
 
   EXPECT_FALSE(jobs.jobOpen());

@@ -308,22 +308,5 @@ TEST_F(PrintIntakeTest, MessageOfExactlyTheBufferSizeIsWhole) {
   EXPECT_EQ(sink.data.size(), PrintIntake::kIntakeBufferSize - 6);
 }
 
-TEST(PrintIntakeDeathTest, WrongTypeEndsTheAgentAsComException) {
-  test::TempRoot root;  // the fatal report also goes to the event log under the root
-  EXPECT_EXIT(
-      {
-        RecordedEventLog events;
-        fakes::RecordingJobSink sink;
-        fakes::FakeClock clock;
-        fakes::FakeFileSystem files;
-        fakes::HostLinkScript host;
-        fakes::FakeHostLink link{host};
-        PrintIntake intake({}, sink, &link, events.log, clock, files);
-        const Bytes message = continuation("x");
-        intake.ReadMessage(Variant{kVtUi1, message});
-      },
-      ::testing::ExitedWithCode(255), "COM Exception");
-}
-
 }  // namespace
 }  // namespace vorn::testing
