@@ -15,11 +15,12 @@
 namespace vorn {
 namespace {
 
+using stream::kEndOfReport;
+using stream::kFirstText;
+using stream::kHeaderRecord;
+using stream::kStx;
+
 constexpr std::uint8_t kMessageType = 0x01;
-constexpr std::uint8_t kRecordMark = stream::kStx;
-constexpr std::uint8_t kHeaderKind = stream::kHeaderRecord;
-constexpr std::uint8_t kTerminatorKind = stream::kEndOfReport;
-constexpr std::uint8_t kFirstCharacter = stream::kFirstText;
 
 constexpr std::size_t kBodyOffset = 4;
 constexpr std::size_t kFormOffset = 6;
@@ -55,14 +56,14 @@ std::string headerField(std::span<const std::uint8_t> message, std::size_t offse
 }
 
 bool hasHeaderRecord(std::span<const std::uint8_t> message) {
-  return message.size() >= kBodyOffset + 2 && message[kBodyOffset] == kRecordMark &&
-         message[kBodyOffset + 1] == kHeaderKind;
+  return message.size() >= kBodyOffset + 2 && message[kBodyOffset] == kStx &&
+         message[kBodyOffset + 1] == kHeaderRecord;
 }
 
 // From the record mark up to the first control byte after the header kind.
 std::size_t measureHeader(std::span<const std::uint8_t> message) {
   std::size_t end = kFormOffset;
-  while (end < message.size() && message[end] >= kFirstCharacter) ++end;
+  while (end < message.size() && message[end] >= kFirstText) ++end;
   return end - kBodyOffset;
 }
 
@@ -112,12 +113,12 @@ platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> messag
 
   std::size_t terminator = size;
   for (std::size_t t = dataStart; t + 1 < size; ++t) {
-    if (message[t] != kRecordMark) continue;
-    if (message[t + 1] == kTerminatorKind) {
+    if (message[t] != kStx) continue;
+    if (message[t + 1] == kEndOfReport) {
       terminator = t;
       break;
     }
-    if (message[t + 1] == kHeaderKind) events_.LogErrorCode("processprint err 4", clampToInt32(t));
+    if (message[t + 1] == kHeaderRecord) events_.LogErrorCode("processprint err 4", clampToInt32(t));
   }
   const bool terminated = terminator < size;
 

@@ -19,8 +19,6 @@ namespace {
 
 using namespace stream;
 
-constexpr std::string_view kEjectMark = "^EJECT";
-
 // Commands that draw or move, and so need a font and an open page first.
 bool needsPreparation(std::uint8_t letter) { return letter == kEndPage || letter == kImageOrMacro || letter == kColumn; }
 

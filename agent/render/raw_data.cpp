@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "agent/render/load_files.h"
+#include "agent/render/stream_codes.h"
 #include "platform/device_context.h"
 
 namespace vorn {
@@ -13,7 +14,7 @@ namespace {
 
 constexpr std::size_t kCountSize = 2;
 // Inline runs (at most 223 bytes) go through a buffer on the stack.
-constexpr std::size_t kInlineRunMax = 255 - 0x20;
+constexpr std::size_t kInlineRunMax = 255 - stream::kDc4LengthBias;
 
 void putCount(std::span<std::byte> buffer, std::size_t count) {
   buffer[0] = static_cast<std::byte>(count & 0xFF);
