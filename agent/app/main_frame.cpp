@@ -25,18 +25,17 @@ PrinterProfile profileNamed(std::string name) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(AgentServices& services, RenderState& render, std::string_view commandLine,
+CMainFrame::CMainFrame(AgentServices& services, Renderer& renderer, std::string_view commandLine,
                        std::function<void()> postClose)
     : services_(services),
-      render_(render),
+      renderer_(renderer),
       postClose_(std::move(postClose)),
       eventSource(registerEventSource(services.eventLog)),
       profile(profileNamed(ProfileNameFromCommandLine(commandLine))),
       link_(services.hostLinks, eventSource) {}
 
 CMainFrame::~CMainFrame() {
-  render_.deviceMode = nullptr;
-  render_.badBitmapFile = nullptr;
+  renderer_.setContext({});  // it points into this frame
   deviceMode.reset();
   if (jobs_) jobs_->jobend();
   // The remaining members go in reverse order of declaration: the host link
@@ -47,21 +46,23 @@ int CMainFrame::OnCreate() {
   return guardEntryPoint(kWindowCreationSite, [this]() -> int {
     if (ReadPrinterProfile(services_.registry, eventSource, profile) != 0) return -1;
     if (claim_.Claim(profile.name, services_.mutexes, services_.clock, eventSource) != 0) return -1;
-    // The renderer's context: what the engine needs of the profile.
-    render_.printerName = profile.printername;
-    render_.loadDirectory = profile.loadarea;
-    render_.mainTray = profile.MainTray;
-    render_.altTray = profile.AltTray;
-    render_.badBitmapFile = [this](std::string_view path) { eventSource.LogErrorPair("bad bitmap file", path); };
-
     const JobSettings settings = jobSettingsFromProfile(profile);
     if (settings.needsPrinter()) {
       deviceMode = PrepareDeviceMode(services_.printers, profile.printername, eventSource);
       if (!deviceMode) return -1;
-      render_.deviceMode = deviceMode.get();
     }
+    // What the engine needs of the profile.
+    renderer_.setContext({
+        .printerName = profile.printername,
+        .deviceMode = deviceMode.get(),
+        .mainTray = profile.MainTray,
+        .altTray = profile.AltTray,
+        .loadDirectory = profile.loadarea,
+        .outputFileName = {},
+        .badBitmapFile = [this](std::string_view path) { eventSource.LogErrorPair("bad bitmap file", path); },
+    });
 
-    jobs_ = std::make_unique<PrintJobs>(settings, services_.printers, services_.files, render_, eventSource);
+    jobs_ = std::make_unique<PrintJobs>(settings, services_.printers, services_.files, renderer_, eventSource);
     if (link_.SetUp(profile, std::make_unique<sink>(*this)) != 0) return -1;
     intake_ = std::make_unique<PrintIntake>(settings, *jobs_, link_.linkInterface(), eventSource, services_.clock,
                                             services_.files);

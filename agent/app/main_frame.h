@@ -17,7 +17,7 @@
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
 #include "agent/profile/printer_profile.h"
-#include "agent/render/render_state.h"
+#include "agent/render/renderer.h"
 #include "platform/device_mode.h"
 
 namespace vorn {
@@ -27,7 +27,7 @@ class CMainFrame final {
   // Reads the profile name from `commandLine` and registers the event
   // source. `postClose` queues the close request (the agent's message loop
   // destroys the frame when it reaches it).
-  CMainFrame(AgentServices& services, RenderState& render, std::string_view commandLine,
+  CMainFrame(AgentServices& services, Renderer& renderer, std::string_view commandLine,
              std::function<void()> postClose);
 
   // Teardown, in this order: the device mode, an open print job, the host
@@ -55,7 +55,7 @@ class CMainFrame final {
 
  private:
   AgentServices& services_;
-  RenderState& render_;
+  Renderer& renderer_;
   std::function<void()> postClose_;
   AgentEventLog eventSource;  // declared early: it outlives every part that writes events
   // Held from the profile read on; let go of last, once the job and the link are closed.

@@ -9,8 +9,8 @@
 #include "platform/process.h"
 
 namespace vorn {
-CSpoolagentApp::CSpoolagentApp(AgentServices& services, RenderState& render, std::string commandLine)
-    : services_(services), render_(render), commandLine_(std::move(commandLine)) {}
+CSpoolagentApp::CSpoolagentApp(AgentServices& services, Renderer& renderer, std::string commandLine)
+    : services_(services), renderer_(renderer), commandLine_(std::move(commandLine)) {}
 
 int CSpoolagentApp::Run() {
   InitInstance();
@@ -35,7 +35,7 @@ bool CSpoolagentApp::InitInstance() {
   if (terminationEvent_) services_.loop.watch(*terminationEvent_, [this] { DestroyMainWindow(); });
 
   mainWindow_ = guardEntryPoint(kFrameConstructionSite, [this] {
-    return std::make_unique<CMainFrame>(services_, render_, commandLine_, [this] { PostCloseRequest(); });
+    return std::make_unique<CMainFrame>(services_, renderer_, commandLine_, [this] { PostCloseRequest(); });
   });
 
   // A failed creation destroys the half-made window, which ends the run.

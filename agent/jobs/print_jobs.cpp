@@ -16,11 +16,11 @@
 namespace vorn {
 
 PrintJobs::PrintJobs(JobSettings settings, platform::PrinterSystem& printers,
-                     platform::FileSystem& files, RenderState& render, AgentEventLog& events)
+                     platform::FileSystem& files, Renderer& renderer, AgentEventLog& events)
     : settings_(std::move(settings)),
       printers_(printers),
       files_(files),
-      render_(render),
+      renderer_(renderer),
       events_(events) {}
 
 PrintJobs::~PrintJobs() = default;
@@ -55,9 +55,7 @@ void PrintJobs::jobstart(std::uint32_t options) {
       events_.LogError("Error while initializing printing - createDC failed");
       return;
     }
-    // The engine names the document's output file from its state.
-    render_.outputFileName = outputFileName_;
-    const int result = VornPrintStart(render_, documentName(), *dc, options);
+    const int result = renderer_.VornPrintStart(documentName(), *dc, options, outputFileName_);
     if (result != 0) {
       dc.reset();
       events_.LogErrorCode("Error while initializing printing - VornPrintStart failed", result);
@@ -76,7 +74,7 @@ bool PrintJobs::jobdata(std::span<const std::uint8_t> block, bool last) {
       return true;
     }
     // The engine finds the end of a report itself; `last` is not its concern.
-    const int result = VornPrintData(render_, block);
+    const int result = renderer_.VornPrintData(block);
     if (result != 0) {
       events_.LogErrorCode("Error while printing - VornPrintData failed", result);
       closeJob();
@@ -102,7 +100,7 @@ void PrintJobs::closeJob() {
   }
   // A document that could not be completed is lost although every message
   // was acknowledged: the operator must hear of it.
-  if (VornPrintEnd(render_) != 0) {
+  if (renderer_.VornPrintEnd() != 0) {
     events_.LogErrorCode("Error while printing - VornPrintEnd failed",
                          static_cast<std::int32_t>(platform::lastError()));
   }

@@ -21,16 +21,16 @@ class PrinterSystem;
 namespace vorn {
 
 class AgentEventLog;
-struct RenderState;
+class Renderer;
 
 // Document names are this prefix followed by the report name.
 inline constexpr std::string_view kDocumentNamePrefix = "Vorn: ";
 
 class PrintJobs final : public JobSink {
  public:
-  // `render` is the agent's one engine state. Every reference must outlive this object.
+  // `renderer` is the agent's one rendering engine. Every reference must outlive this object.
   PrintJobs(JobSettings settings, platform::PrinterSystem& printers, platform::FileSystem& files,
-            RenderState& render, AgentEventLog& events);
+            Renderer& renderer, AgentEventLog& events);
   // An open job is not ended here: the owner calls jobend() while its own
   // teardown runs, so that a failure there is reported as such.
   ~PrintJobs() override;
@@ -55,7 +55,7 @@ class PrintJobs final : public JobSink {
   JobSettings settings_;
   platform::PrinterSystem& printers_;
   platform::FileSystem& files_;
-  RenderState& render_;
+  Renderer& renderer_;
   AgentEventLog& events_;
 
   bool jobOpen_ = false;

@@ -11,7 +11,7 @@
 #include "agent/jobs/job_settings.h"
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
-#include "agent/render/render_state.h"
+#include "agent/render/renderer.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
@@ -46,9 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vorn::fakes::HostLinkScript host;
   vorn::fakes::FakeHostLink link(host);
   vorn::fakes::FakePrinterSystem printers;
-  vorn::RenderState render(printers, files);
+  vorn::Renderer renderer(printers, files);
   vorn::fakes::RecordingJobSink recordingSink;
-  vorn::PrintJobs jobs(settings, printers, files, render, events);
+  vorn::PrintJobs jobs(settings, printers, files, renderer, events);
   vorn::JobSink& sink = (data[0] & 0x01) != 0 ? static_cast<vorn::JobSink&>(jobs) : recordingSink;
 
   vorn::PrintIntake intake(settings, sink, &link, events, clock, files);

@@ -6,7 +6,7 @@
 
 #include "agent/jobs/print_intake.h"
 #include "agent/jobs/print_jobs.h"
-#include "agent/render/render_state.h"
+#include "agent/render/renderer.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
@@ -29,8 +29,8 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
   fakes::HostLinkScript host;
   fakes::FakeHostLink link{host};
   files.add("/spool/Pay_Run-99998.lis", "older");
-  RenderState render(printers, files);
-  PrintJobs jobs(settings, printers, files, render, events.log);
+  Renderer renderer(printers, files);
+  PrintJobs jobs(settings, printers, files, renderer, events.log);
   PrintIntake intake(settings, jobs, &link, events.log, clock, files);
 
   const std::string head = std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY " +

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "agent/diag/exceptions.h"
-#include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
 #include "platform/device_mode.h"
 #include "platform/error.h"
@@ -35,11 +34,13 @@ class PrintJobsTest : public ::testing::Test {
   PrintJobsTest() {
     printers.printerName = "Laser 5";
     printers.deviceLog = device;
-    render.deviceMode = &deviceMode;
+    RenderContext context;
+    context.deviceMode = &deviceMode;
+    renderer.setContext(std::move(context));
   }
 
   PrintJobs& jobs(JobSettings settings) {
-    jobs_ = std::make_unique<PrintJobs>(std::move(settings), printers, files, render, events.log);
+    jobs_ = std::make_unique<PrintJobs>(std::move(settings), printers, files, renderer, events.log);
     jobs_->setReportName("Daily");
     jobs_->setOutputFileName("/out/Daily.dat");
     return *jobs_;
@@ -53,7 +54,7 @@ class PrintJobsTest : public ::testing::Test {
   fakes::FakeFileSystem files;
   std::shared_ptr<fakes::DeviceLog> device = std::make_shared<fakes::DeviceLog>();
   platform::DeviceMode deviceMode{platform::DeviceMode::kPublicSize};
-  RenderState render{printers, files};
+  Renderer renderer{printers, files};
 
  private:
   std::unique_ptr<PrintJobs> jobs_;
@@ -83,12 +84,11 @@ TEST_P(RendererTargets, JobRunsThroughTheEngineOnItsOwnDeviceContext) {
   ASSERT_EQ(docs.size(), 1u);
   EXPECT_EQ(docs[0].text, "Vorn: Daily");
   EXPECT_EQ(docs[0].output, std::optional<std::string>("/out/Daily.dat"));  // the document's output file
-  EXPECT_EQ(render.options, OPT_TO_FILE | OPT_EJECT_MARK);
   EXPECT_EQ(printers.dcsLive, 1);
 
   job.jobdata(bytesOf("abc\r\n"), false);
-  job.jobdata(bytesOf("def\r\n"), true);
-  EXPECT_EQ(drawn(), (Lines{"abc", "def"}));
+  job.jobdata(bytesOf("def\r\n\f"), true);
+  EXPECT_EQ(drawn(), (Lines{"abc", "def", "^EJECT"}));  // the options reached the engine
 
   job.jobend();
   EXPECT_FALSE(job.jobOpen());
@@ -127,7 +127,7 @@ TEST_P(RendererTargets, RefusedStartDeletesTheDeviceContext) {
     *device = {};
     device->failEvery(c.refused);
     RecordedEventLog log;
-    PrintJobs job(targetSettings(GetParam()), printers, files, render, log.log);
+    PrintJobs job(targetSettings(GetParam()), printers, files, renderer, log.log);
     job.jobstart(0);
     EXPECT_FALSE(job.jobOpen());
     EXPECT_EQ(printers.dcsLive, 0);
@@ -221,7 +221,7 @@ TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOnlyWhenTheNameHasNoCount
     fakes::FakeFileSystem disk;
     JobSettings s = targetSettings(OutputTarget::directToDisk);
     s.ptfOpt = pattern;
-    PrintJobs job(s, printers, disk, render, log.log);
+    PrintJobs job(s, printers, disk, renderer, log.log);
     job.setOutputFileName("/out/Daily.dat");
     for (const char* text : {"first report, longer", "second"}) {
       job.jobstart(0);
@@ -266,9 +266,9 @@ TEST(PrintJobsDeathTest, FailedDiskWriteIsFatal) {
         RecordedEventLog events;
         fakes::FakePrinterSystem printers;
         fakes::FakeFileSystem files;
-        RenderState render(printers, files);
+        Renderer renderer(printers, files);
         files.writeError = platform::kErrorDiskFull;
-        PrintJobs job(targetSettings(OutputTarget::directToDisk), printers, files, render, events.log);
+        PrintJobs job(targetSettings(OutputTarget::directToDisk), printers, files, renderer, events.log);
         job.setOutputFileName("out");
         job.jobstart(0);
         job.jobdata(bytesOf("text"), false);
