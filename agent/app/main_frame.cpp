@@ -37,7 +37,7 @@ CMainFrame::CMainFrame(AgentServices& services, Renderer& renderer, std::string_
 CMainFrame::~CMainFrame() {
   renderer_.setContext({});  // it points into this frame
   deviceMode.reset();
-  if (jobs_) jobs_->jobend();
+  if (job_) job_->jobend();
   // The remaining members go in reverse order of declaration: the host link
   // first (subscription, sink, component), the event source last.
 }
@@ -62,9 +62,9 @@ int CMainFrame::OnCreate() {
         .badBitmapFile = [this](std::string_view path) { eventSource.LogErrorPair("bad bitmap file", path); },
     });
 
-    jobs_ = std::make_unique<PrintJobs>(settings, services_.printers, services_.files, renderer_, eventSource);
+    job_ = std::make_unique<PrintJob>(settings, services_.printers, services_.files, renderer_, eventSource);
     if (link_.SetUp(profile, std::make_unique<sink>(*this)) != 0) return -1;
-    intake_ = std::make_unique<PrintIntake>(settings, *jobs_, link_.linkInterface(), eventSource, services_.clock,
+    intake_ = std::make_unique<PrintIntake>(settings, *job_, link_.linkInterface(), eventSource, services_.clock,
                                             services_.files);
     return 0;
   });

@@ -15,7 +15,7 @@
 #include "agent/diag/agent_event_log.h"
 #include "agent/hostlink/host_link_connection.h"
 #include "agent/jobs/print_intake.h"
-#include "agent/jobs/print_jobs.h"
+#include "agent/jobs/print_job.h"
 #include "agent/profile/printer_profile.h"
 #include "agent/render/renderer.h"
 #include "platform/device_mode.h"
@@ -62,7 +62,7 @@ class CMainFrame final {
   ProfileClaim claim_;
   PrinterProfile profile;
   std::unique_ptr<platform::DeviceMode> deviceMode;
-  std::unique_ptr<PrintJobs> jobs_;      // from OnCreate on: the job settings come from the profile
+  std::unique_ptr<PrintJob> job_;      // from OnCreate on: the job settings come from the profile
   std::unique_ptr<PrintIntake> intake_;  // once the link is connected: it acknowledges through it
   HostLinkConnection link_;
 };

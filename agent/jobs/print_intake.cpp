@@ -6,7 +6,7 @@
 
 #include "agent/diag/agent_event_log.h"
 #include "agent/diag/exceptions.h"
-#include "agent/jobs/job_sink.h"
+#include "agent/jobs/job_operations.h"
 #include "agent/jobs/output_file_name.h"
 #include "agent/jobs/report_name.h"
 #include "agent/render/stream_blocks.h"
@@ -69,9 +69,9 @@ std::size_t measureHeader(std::span<const std::uint8_t> message) {
 
 }  // namespace
 
-PrintIntake::PrintIntake(JobSettings settings, JobSink& jobs, HostLink* link, AgentEventLog& events,
+PrintIntake::PrintIntake(JobSettings settings, JobOperations& job, HostLink* link, AgentEventLog& events,
                          platform::Clock& clock, platform::FileSystem& files)
-    : settings_(std::move(settings)), jobs_(jobs), link_(link), events_(events), clock_(clock), files_(files) {}
+    : settings_(std::move(settings)), job_(job), link_(link), events_(events), clock_(clock), files_(files) {}
 
 void PrintIntake::receive(const Variant& message) {
   if (message.vt != kVtByteArray) throw ComError(platform::kEInvalidArg);
@@ -105,9 +105,9 @@ platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> messag
       const std::string field = headerField(message, kFormOffset, kFormWidth);
       const std::string_view form =
           trimTrailingBlanks(std::string_view(field).substr(0, field.find('\0')));
-      jobs_.jobdata(asBytes(kPostScriptHeader), false);
+      job_.jobdata(asBytes(kPostScriptHeader), false);
       const std::string prologue = "(" + std::string(form) + ".PHD) run exec Form\r\n";
-      jobs_.jobdata(asBytes(prologue), false);
+      job_.jobdata(asBytes(prologue), false);
     }
   }
 
@@ -124,12 +124,12 @@ platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> messag
 
   // A job that is not open takes nothing: the data is dropped.
   const std::size_t blockStart = std::min(dataStart, terminator);
-  if (!jobs_.jobdata(message.subspan(blockStart, terminator - blockStart), terminated)) {
+  if (!job_.jobdata(message.subspan(blockStart, terminator - blockStart), terminated)) {
     events_.LogError("processprint err 5");
   }
 
   if (terminated) {
-    jobs_.jobend();
+    job_.jobend();
     if (size - terminator > 2 + kMaxTrailingBytes) events_.LogError("processprint err 6");
   }
   return sendack();
@@ -140,7 +140,7 @@ void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
   if (measured != kHeaderLength) {
     events_.LogErrorCode("processprint err 2", clampToInt32(measured));
   }
-  jobs_.jobend();
+  job_.jobend();
 
   const std::string formField = headerField(message, kFormOffset, kFormWidth);
   const std::string reportField = headerField(message, kReportOffset, kReportWidth);
@@ -150,10 +150,10 @@ void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
   if (settings_.printToFile) {
     // The form becomes part of some names: only what a file name cannot hold is replaced.
     const std::string fileForm = fileNameForm(form, settings_.jetform);
-    jobs_.setOutputFileName(chooseOutputFileName(settings_, fileForm, report, clock_, files_));
+    job_.setOutputFileName(chooseOutputFileName(settings_, fileForm, report, clock_, files_));
   }
-  jobs_.setReportName(std::move(report));
-  jobs_.jobstart(computeOptionBits(settings_));
+  job_.setReportName(std::move(report));
+  job_.jobstart(computeOptionBits(settings_));
 }
 
 platform::HRESULT PrintIntake::sendack() {

@@ -26,7 +26,7 @@ class FileSystem;
 namespace vorn {
 
 class AgentEventLog;
-class JobSink;
+class JobOperations;
 
 class PrintIntake {
  public:
@@ -36,7 +36,7 @@ class PrintIntake {
 
   // `link` is the component the acknowledgements go through; null when there
   // is none. Every reference and the link must outlive this object.
-  PrintIntake(JobSettings settings, JobSink& jobs, HostLink* link, AgentEventLog& events,
+  PrintIntake(JobSettings settings, JobOperations& job, HostLink* link, AgentEventLog& events,
               platform::Clock& clock, platform::FileSystem& files);
 
   // The handling of the host's ReadMessage event while the link is
@@ -59,7 +59,7 @@ class PrintIntake {
   void startJobFromHeader(std::span<const std::uint8_t> message);
 
   JobSettings settings_;
-  JobSink& jobs_;
+  JobOperations& job_;
   HostLink* link_;
   AgentEventLog& events_;
   platform::Clock& clock_;

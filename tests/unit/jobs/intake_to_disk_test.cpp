@@ -5,7 +5,7 @@
 #include <string>
 
 #include "agent/jobs/print_intake.h"
-#include "agent/jobs/print_jobs.h"
+#include "agent/jobs/print_job.h"
 #include "agent/render/renderer.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
@@ -30,8 +30,8 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
   fakes::FakeHostLink link{host};
   files.add("/spool/Pay_Run-99998.lis", "older");
   Renderer renderer(printers, files);
-  PrintJobs jobs(settings, printers, files, renderer, events.log);
-  PrintIntake intake(settings, jobs, &link, events.log, clock, files);
+  PrintJob job(settings, printers, files, renderer, events.log);
+  PrintIntake intake(settings, job, &link, events.log, clock, files);
 
   const std::string head = std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY " +
                            "Pay Run                       " + "\r\nPage 1\f";
@@ -41,7 +41,7 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
     intake.receive(Variant{kVtByteArray, bytes});
   }
 
-  EXPECT_FALSE(jobs.jobOpen());
+  EXPECT_FALSE(job.jobOpen());
   EXPECT_EQ(files.content("/spool/Pay_Run-99998.lis"), "older");
   EXPECT_EQ(files.content("/spool/Pay_Run-99999.lis"),
             "\r\nPage 1\r\n^EJECT\r\n   Page 2\r\n");

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "agent/jobs/job_settings.h"
-#include "agent/jobs/job_sink.h"
+#include "agent/jobs/job_operations.h"
 
 namespace vorn::platform {
 class DeviceContext;
@@ -26,16 +26,16 @@ class Renderer;
 // Document names are this prefix followed by the report name.
 inline constexpr std::string_view kDocumentNamePrefix = "Vorn: ";
 
-class PrintJobs final : public JobSink {
+class PrintJob final : public JobOperations {
  public:
   // `renderer` is the agent's one rendering engine. Every reference must outlive this object.
-  PrintJobs(JobSettings settings, platform::PrinterSystem& printers, platform::FileSystem& files,
+  PrintJob(JobSettings settings, platform::PrinterSystem& printers, platform::FileSystem& files,
             Renderer& renderer, AgentEventLog& events);
   // An open job is not ended here: the owner calls jobend() while its own
   // teardown runs, so that a failure there is reported as such.
-  ~PrintJobs() override;
-  PrintJobs(const PrintJobs&) = delete;
-  PrintJobs& operator=(const PrintJobs&) = delete;
+  ~PrintJob() override;
+  PrintJob(const PrintJob&) = delete;
+  PrintJob& operator=(const PrintJob&) = delete;
 
   bool jobOpen() const { return jobOpen_; }
   void setReportName(std::string reportName) override { reportName_ = std::move(reportName); }

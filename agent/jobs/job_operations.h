@@ -9,9 +9,9 @@
 
 namespace vorn {
 
-class JobSink {
+class JobOperations {
  public:
-  virtual ~JobSink() = default;
+  virtual ~JobOperations() = default;
 
   // The sanitised report name of the next job (its document name follows from it).
   virtual void setReportName(std::string reportName) = 0;

@@ -1,4 +1,4 @@
-#include "agent/jobs/print_jobs.h"
+#include "agent/jobs/print_job.h"
 
 #include <utility>
 
@@ -15,7 +15,7 @@
 
 namespace vorn {
 
-PrintJobs::PrintJobs(JobSettings settings, platform::PrinterSystem& printers,
+PrintJob::PrintJob(JobSettings settings, platform::PrinterSystem& printers,
                      platform::FileSystem& files, Renderer& renderer, AgentEventLog& events)
     : settings_(std::move(settings)),
       printers_(printers),
@@ -23,13 +23,13 @@ PrintJobs::PrintJobs(JobSettings settings, platform::PrinterSystem& printers,
       renderer_(renderer),
       events_(events) {}
 
-PrintJobs::~PrintJobs() = default;
+PrintJob::~PrintJob() = default;
 
-std::string PrintJobs::documentName() const {
+std::string PrintJob::documentName() const {
   return std::string(kDocumentNamePrefix) + reportName_;
 }
 
-void PrintJobs::jobstart(std::uint32_t options) {
+void PrintJob::jobstart(std::uint32_t options) {
   guardEntryPoint(kJobStartSite, [&] {
     if (settings_.target() == OutputTarget::directToDisk) {
       // A name with a counter was chosen as a new file: it must not replace
@@ -66,7 +66,7 @@ void PrintJobs::jobstart(std::uint32_t options) {
   });
 }
 
-bool PrintJobs::jobdata(std::span<const std::uint8_t> block, bool last) {
+bool PrintJob::jobdata(std::span<const std::uint8_t> block, bool last) {
   return guardEntryPoint(kJobDataSite, [&] {
     if (!jobOpen_) return false;
     if (settings_.target() == OutputTarget::directToDisk) {
@@ -83,13 +83,13 @@ bool PrintJobs::jobdata(std::span<const std::uint8_t> block, bool last) {
   });
 }
 
-void PrintJobs::jobend() {
+void PrintJob::jobend() {
   guardEntryPoint(kJobEndSite, [&] {
     if (jobOpen_) closeJob();
   });
 }
 
-void PrintJobs::closeJob() {
+void PrintJob::closeJob() {
   jobOpen_ = false;
   if (settings_.target() == OutputTarget::directToDisk) {
     const auto file = std::move(outputFile_);

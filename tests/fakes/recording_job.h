@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "agent/jobs/job_sink.h"
+#include "agent/jobs/job_operations.h"
 
 namespace vorn::fakes {
 
-class RecordingJobSink final : public JobSink {
+class RecordingJob final : public JobOperations {
  public:
   bool startSucceeds = true;
   bool open = false;
