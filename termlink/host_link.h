@@ -18,6 +18,12 @@ inline constexpr std::uint16_t kVtUi1 = 17;
 inline constexpr std::uint16_t kVtArray = 0x2000;
 inline constexpr std::uint16_t kVtByteArray = kVtArray | kVtUi1;  // 0x2011
 
+// Attach results the component reports and its users tell apart.
+// The pipe the link goes through cannot be found or opened.
+inline constexpr platform::HRESULT kPipeNotFound = static_cast<platform::HRESULT>(0x80080035u);
+// The host's server communications program cannot be reached.
+inline constexpr platform::HRESULT kServerProgramUnreachable = static_cast<platform::HRESULT>(0x80080002u);
+
 // A VARIANT as it crosses this boundary: its type and, for a byte array
 // (VT_ARRAY | VT_UI1, lower bound 0), the array's elements. The bytes belong
 // to the caller and stay valid only during the call.

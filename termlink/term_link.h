@@ -7,7 +7,7 @@
 //     made or is lost before the host answers (10061 refused, 10060 timed out,
 //     also when no answer came within kAttachTimeoutMs, 11001 host not found,
 //     10054 closed by the host);
-//   ConnectResult(-1, 0x80080035) for a pipe link to another machine, or when
+//   ConnectResult(-1, kPipeNotFound) for a pipe link to another machine, or when
 //     no pipe socket exists for the port;
 //   Terminate(-1, 0x80080000 | Winsock code) when an accepted link is lost;
 //   ConnectResult(-1, 0x8007000D) or Terminate(-1, 0x8007000D) (the data is
@@ -26,7 +26,6 @@ namespace vorn::termlink {
 constexpr platform::HRESULT networkResult(std::uint32_t winsockCode) {
   return static_cast<platform::HRESULT>(0x80080000u | (winsockCode & 0xFFFFu));
 }
-inline constexpr platform::HRESULT kPipeNotFound = static_cast<platform::HRESULT>(0x80080035u);
 inline constexpr platform::HRESULT kProtocolError = static_cast<platform::HRESULT>(0x8007000Du);
 // Unadvise with a cookie that names no subscription (CONNECT_E_NOCONNECTION).
 inline constexpr platform::HRESULT kNoConnection = static_cast<platform::HRESULT>(0x80040200u);

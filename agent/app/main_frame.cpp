@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "agent/app/command_line.h"
+#include "agent/app/sink.h"
 #include "agent/diag/fatal_error.h"
 #include "agent/hostlink/host_events.h"
 #include "agent/jobs/job_settings.h"
@@ -11,10 +12,6 @@
 
 namespace vorn {
 namespace {
-
-constexpr std::string_view kUnit = "MainFrm";
-constexpr int kCreateLine = 181;
-constexpr int kTerminateLine = 679;
 
 std::unique_ptr<platform::EventSource> registerEventSource(platform::EventLog& log) {
   return log.registerSource("VORN");  // null when the log cannot be opened: events are then dropped
@@ -28,50 +25,49 @@ PrinterProfile profileNamed(std::string name) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(AgentServices& services, RenderState& render, std::string_view commandLine,
+CMainFrame::CMainFrame(AgentServices& services, Renderer& renderer, std::string_view commandLine,
                        std::function<void()> postClose)
     : services_(services),
-      render_(render),
+      renderer_(renderer),
       postClose_(std::move(postClose)),
       eventSource(registerEventSource(services.eventLog)),
       profile(profileNamed(ProfileNameFromCommandLine(commandLine))),
-      link_(services.hostLinks, eventSource, *this) {}
+      link_(services.hostLinks, eventSource) {}
 
 CMainFrame::~CMainFrame() {
-  render_.deviceMode = nullptr;
-  render_.badBitmapFile = nullptr;
+  renderer_.setContext({});  // it points into this frame
   deviceMode.reset();
-  if (jobs_) jobs_->jobend();
+  if (job_) job_->jobend();
   // The remaining members go in reverse order of declaration: the host link
   // first (subscription, sink, component), the event source last.
 }
 
 int CMainFrame::OnCreate() {
-  return guardEntryPoint(kUnit, kCreateLine, [this] { return CreateWindowState(); });
-}
+  return guardEntryPoint(kWindowCreationSite, [this]() -> int {
+    if (ReadPrinterProfile(services_.registry, eventSource, profile) != 0) return -1;
+    if (claim_.Claim(profile.name, services_.mutexes, services_.clock, eventSource) != 0) return -1;
+    const JobSettings settings = jobSettingsFromProfile(profile);
+    if (settings.needsPrinter()) {
+      deviceMode = PrepareDeviceMode(services_.printers, profile.printername, eventSource);
+      if (!deviceMode) return -1;
+    }
+    // What the engine needs of the profile.
+    renderer_.setContext({
+        .printerName = profile.printername,
+        .deviceMode = deviceMode.get(),
+        .mainTray = profile.MainTray,
+        .altTray = profile.AltTray,
+        .loadDirectory = profile.loadarea,
+        .outputFileName = {},
+        .badBitmapFile = [this](std::string_view path) { eventSource.LogErrorPair("bad bitmap file", path); },
+    });
 
-int CMainFrame::CreateWindowState() {
-  if (ReadPrinterProfile(services_.registry, eventSource, profile) != 0) return -1;
-  if (claim_.Claim(profile.name, services_.mutexes, services_.clock, eventSource) != 0) return -1;
-  // The renderer's context: what the engine needs of the profile.
-  render_.printerName = profile.printername;
-  render_.loadDirectory = profile.loadarea;
-  render_.mainTray = profile.MainTray;
-  render_.altTray = profile.AltTray;
-  render_.badBitmapFile = [this](std::string_view path) { eventSource.LogErrorPair("bad bitmap file", path); };
-
-  const JobSettings settings = jobSettingsFromProfile(profile);
-  if (settings.needsPrinter()) {
-    deviceMode = PrepareDeviceMode(services_.printers, profile.printername, eventSource);
-    if (!deviceMode) return -1;
-    render_.deviceMode = deviceMode.get();
-  }
-
-  jobs_ = std::make_unique<PrintJobs>(settings, services_.printers, services_.files, render_, eventSource);
-  if (link_.SetUp(profile) != 0) return -1;
-  intake_ = std::make_unique<PrintIntake>(settings, *jobs_, link_.linkInterface(), eventSource, services_.clock,
-                                          services_.files);
-  return 0;
+    job_ = std::make_unique<PrintJob>(settings, services_.printers, services_.files, renderer_, eventSource);
+    if (link_.SetUp(profile, std::make_unique<sink>(*this)) != 0) return -1;
+    intake_ = std::make_unique<PrintIntake>(settings, *job_, link_.linkInterface(), eventSource, services_.clock,
+                                            services_.files);
+    return 0;
+  });
 }
 
 void CMainFrame::ConnectResult(std::int32_t code, std::int32_t detail) {
@@ -81,15 +77,17 @@ void CMainFrame::ConnectResult(std::int32_t code, std::int32_t detail) {
 }
 
 void CMainFrame::ReadMessage(const Variant& message) {
-  // Connected implies the intake: it is made as soon as the set-up succeeds.
+  // The component may deliver while the attach request is being sent; such
+  // a message is ignored. Connected implies the intake: it is made as soon
+  // as the set-up succeeds.
   if (link_.linkState() != kLinkConnected) return;
-  intake_->ReadMessage(message);
+  guardEntryPoint(kReadMessageSite, [&] { intake_->receive(message); });
 }
 
 void CMainFrame::PrinterIdle() {}
 
 void CMainFrame::Terminate(std::int32_t reason, std::int32_t detail) {
-  guardEntryPoint(kUnit, kTerminateLine, [&] {
+  guardEntryPoint(kTerminateSite, [&] {
     LogTermination(eventSource, profile.name, reason, detail);
     postClose_();
   });

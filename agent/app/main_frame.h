@@ -1,8 +1,8 @@
 // The agent's main window: the owner of all of the agent's state (profile,
 // event source, device mode, print job, host link) for the agent's lifetime.
 // It is never shown; it exists to be created (start-up), to handle the host's
-// events (the sink passes them on to it), and to be destroyed on a close
-// request.
+// events (its sink calls the handler of the same name), and to be destroyed
+// on a close request.
 #pragma once
 
 #include <cstdint>
@@ -14,26 +14,25 @@
 #include "agent/app/profile_claim.h"
 #include "agent/diag/agent_event_log.h"
 #include "agent/hostlink/host_link_connection.h"
-#include "agent/hostlink/main_window_events.h"
 #include "agent/jobs/print_intake.h"
-#include "agent/jobs/print_jobs.h"
+#include "agent/jobs/print_job.h"
 #include "agent/profile/printer_profile.h"
-#include "agent/render/render_state.h"
+#include "agent/render/renderer.h"
 #include "platform/device_mode.h"
 
 namespace vorn {
 
-class CMainFrame final : public MainWindowEvents {
+class CMainFrame final {
  public:
   // Reads the profile name from `commandLine` and registers the event
   // source. `postClose` queues the close request (the agent's message loop
   // destroys the frame when it reaches it).
-  CMainFrame(AgentServices& services, RenderState& render, std::string_view commandLine,
+  CMainFrame(AgentServices& services, Renderer& renderer, std::string_view commandLine,
              std::function<void()> postClose);
 
   // Teardown, in this order: the device mode, an open print job, the host
   // link (subscription, sink, component), the event source.
-  ~CMainFrame() override;
+  ~CMainFrame();
 
   CMainFrame(const CMainFrame&) = delete;
   CMainFrame& operator=(const CMainFrame&) = delete;
@@ -45,26 +44,25 @@ class CMainFrame final : public MainWindowEvents {
   int OnCreate();
 
   // The host's events. A rejected attach request and the host's Terminate
-  // write their event and close the agent; an escaping failure in Terminate
-  // ends the agent (MainFrm, 679). Print messages go to the intake only while
-  // the link is connected.
-  void ConnectResult(std::int32_t code, std::int32_t detail) override;
-  void ReadMessage(const Variant& message) override;
-  void PrinterIdle() override;
-  void Terminate(std::int32_t reason, std::int32_t detail) override;
+  // write their event and close the agent. Print messages go to the intake
+  // only while the link is connected. ReadMessage and Terminate are entry
+  // points: an exception escaping them ends the agent (kReadMessageSite,
+  // kTerminateSite).
+  void ConnectResult(std::int32_t code, std::int32_t detail);
+  void ReadMessage(const Variant& message);
+  void PrinterIdle();
+  void Terminate(std::int32_t reason, std::int32_t detail);
 
  private:
-  int CreateWindowState();
-
   AgentServices& services_;
-  RenderState& render_;
+  Renderer& renderer_;
   std::function<void()> postClose_;
   AgentEventLog eventSource;  // declared early: it outlives every part that writes events
   // Held from the profile read on; let go of last, once the job and the link are closed.
   ProfileClaim claim_;
   PrinterProfile profile;
   std::unique_ptr<platform::DeviceMode> deviceMode;
-  std::unique_ptr<PrintJobs> jobs_;      // from OnCreate on: the job settings come from the profile
+  std::unique_ptr<PrintJob> job_;      // from OnCreate on: the job settings come from the profile
   std::unique_ptr<PrintIntake> intake_;  // once the link is connected: it acknowledges through it
   HostLinkConnection link_;
 };

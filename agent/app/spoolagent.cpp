@@ -4,7 +4,7 @@
 #include <string>
 
 #include "agent/app/spoolagent_app.h"
-#include "agent/render/render_state.h"
+#include "agent/render/renderer.h"
 #include "common/version.h"
 #include "platform/clock.h"
 #include "platform/event_log.h"
@@ -41,9 +41,9 @@ int main(int argc, char** argv) {
       .mutexes = platform::systemNamedMutexes(),
   };
 
-  // The renderer's one state record for this process.
-  RenderState render(*printers, services.files);
+  // The rendering engine, one for this process.
+  Renderer renderer(*printers, services.files);
 
-  CSpoolagentApp app(services, render, commandLine);
+  CSpoolagentApp app(services, renderer, commandLine);
   return app.Run();
 }

@@ -9,13 +9,8 @@
 #include "platform/process.h"
 
 namespace vorn {
-namespace {
-constexpr int kConstructLine = 88;
-constexpr int kComInitLine = 128;
-}  // namespace
-
-CSpoolagentApp::CSpoolagentApp(AgentServices& services, RenderState& render, std::string commandLine)
-    : services_(services), render_(render), commandLine_(std::move(commandLine)) {}
+CSpoolagentApp::CSpoolagentApp(AgentServices& services, Renderer& renderer, std::string commandLine)
+    : services_(services), renderer_(renderer), commandLine_(std::move(commandLine)) {}
 
 int CSpoolagentApp::Run() {
   InitInstance();
@@ -28,7 +23,7 @@ bool CSpoolagentApp::InitInstance() {
     std::array<char, 80> description{};
     std::snprintf(description.data(), description.size(),
                   "Error %x occurred while trying to intialize COM", static_cast<unsigned>(hr));
-    FatalError("spoolagent", description.data(), kComInitLine);
+    FatalError(kComInitSite.unit, description.data(), kComInitSite.line);
   }
 
   // A termination request from outside takes the same path as the host's
@@ -39,8 +34,8 @@ bool CSpoolagentApp::InitInstance() {
   terminationEvent_ = inheritedTerminationEvent();
   if (terminationEvent_) services_.loop.watch(*terminationEvent_, [this] { DestroyMainWindow(); });
 
-  mainWindow_ = guardEntryPoint("MainFrm", kConstructLine, [this] {
-    return std::make_unique<CMainFrame>(services_, render_, commandLine_, [this] { PostCloseRequest(); });
+  mainWindow_ = guardEntryPoint(kFrameConstructionSite, [this] {
+    return std::make_unique<CMainFrame>(services_, renderer_, commandLine_, [this] { PostCloseRequest(); });
   });
 
   // A failed creation destroys the half-made window, which ends the run.

@@ -7,14 +7,14 @@
 
 #include "agent/app/agent_services.h"
 #include "agent/app/main_frame.h"
-#include "agent/render/render_state.h"
+#include "agent/render/renderer.h"
 #include "platform/event.h"
 
 namespace vorn {
 
 class CSpoolagentApp {
  public:
-  CSpoolagentApp(AgentServices& services, RenderState& render, std::string commandLine);
+  CSpoolagentApp(AgentServices& services, Renderer& renderer, std::string commandLine);
 
   // Start-up, the message loop until the main window is gone, and the exit
   // code: 0 for every orderly end. A fatal error ends the process from inside.
@@ -30,7 +30,7 @@ class CSpoolagentApp {
   void DestroyMainWindow();
 
   AgentServices& services_;
-  RenderState& render_;
+  Renderer& renderer_;
   std::string commandLine_;
   std::unique_ptr<CMainFrame> mainWindow_;
   // The termination event the print service handed down, if any.

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "agent/diag/exceptions.h"
+#include "agent/diag/fatal_sites.h"
 #include "platform/error.h"
 
 namespace vorn {
@@ -35,20 +36,20 @@ std::string FatalErrorMessage(std::string_view programName, std::string_view des
                               std::string_view lastErrorText);
 
 // Runs `body`; an exception escaping it ends the agent through FatalError
-// with `unit` and `line`: "COM Exception" for a ComError (whose code becomes
-// the last error first), "C Exception" for a FrameworkException, "Unknown
-// Exception" for anything else.
+// at `site`: "COM Exception" for a ComError (whose code becomes the last
+// error first), "C Exception" for a FrameworkException, "Unknown Exception"
+// for anything else.
 template <typename Body>
-decltype(auto) guardEntryPoint(std::string_view unit, int line, Body&& body) {
+decltype(auto) guardEntryPoint(FatalSite site, Body&& body) {
   try {
     return std::forward<Body>(body)();
   } catch (const ComError& error) {
     platform::setLastError(static_cast<std::uint32_t>(error.code()));
-    FatalError(unit, "COM Exception", line);
+    FatalError(site.unit, "COM Exception", site.line);
   } catch (const FrameworkException&) {
-    FatalError(unit, "C Exception", line);
+    FatalError(site.unit, "C Exception", site.line);
   } catch (...) {
-    FatalError(unit, "Unknown Exception", line);
+    FatalError(site.unit, "Unknown Exception", site.line);
   }
 }
 

@@ -3,21 +3,18 @@
 #include <cstdio>
 
 #include "agent/diag/error_code_text.h"
+#include "termlink/host_link.h"
 
 namespace vorn {
 namespace {
-
-constexpr std::uint32_t kPipeNotFound = 0x80080035u;
-constexpr std::uint32_t kServerProgramUnreachable = 0x80080002u;
 
 // A link that could not be made: a refused or timed-out connection (a
 // Winsock code in facility 8) is written as every other failure is, with its
 // code, so that an agent that cannot attach never ends without a word.
 std::string rejectionForLinkFailure(std::int32_t detail) {
-  const auto code = static_cast<std::uint32_t>(detail);
-  if (code == kPipeNotFound) return "Could not find or open the \"named pipe\" used for this connection";
-  if (code == kServerProgramUnreachable) return "Could not connect to the server communications program 'kvnet'";
-  return ErrorCodeText(code);
+  if (detail == kPipeNotFound) return "Could not find or open the \"named pipe\" used for this connection";
+  if (detail == kServerProgramUnreachable) return "Could not connect to the server communications program 'kvnet'";
+  return ErrorCodeText(static_cast<std::uint32_t>(detail));
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 
 namespace vorn {
 
-HostLinkConnection::HostLinkConnection(HostLinkFactory& factory, AgentEventLog& log, MainWindowEvents& mainWindow)
-    : factory_(factory), log_(log), mainWindow_(mainWindow) {}
+HostLinkConnection::HostLinkConnection(HostLinkFactory& factory, AgentEventLog& log)
+    : factory_(factory), log_(log) {}
 
 HostLinkConnection::~HostLinkConnection() {
   if (eventSink) {
@@ -18,8 +18,8 @@ HostLinkConnection::~HostLinkConnection() {
   link.reset();
 }
 
-int HostLinkConnection::SetUp(const PrinterProfile& profile) {
-  return guardEntryPoint("MainFrm", 391, [&]() -> int {
+int HostLinkConnection::SetUp(const PrinterProfile& profile, std::unique_ptr<HostLinkEvents> receiver) {
+  return guardEntryPoint(kLinkSetUpSite, [&]() -> int {
     link.reset();
 
     std::unique_ptr<HostLink> created;
@@ -32,7 +32,7 @@ int HostLinkConnection::SetUp(const PrinterProfile& profile) {
     }
     link = std::move(created);
 
-    eventSink = std::make_unique<sink>(mainWindow_);
+    eventSink = std::move(receiver);
     if (platform::failed(link->Advise(*eventSink, adviseCookie))) {
       log_.LogError("GetIDispatch failed");
       return -1;

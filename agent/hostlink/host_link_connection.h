@@ -8,8 +8,6 @@
 
 #include "agent/diag/agent_event_log.h"
 #include "termlink/host_link.h"
-#include "agent/hostlink/main_window_events.h"
-#include "agent/hostlink/sink.h"
 #include "agent/profile/printer_profile.h"
 #include "platform/error.h"
 
@@ -21,20 +19,20 @@ inline constexpr std::int32_t kLinkConnected = 2;
 
 class HostLinkConnection {
  public:
-  // `mainWindow` receives the host's events through the sink.
-  HostLinkConnection(HostLinkFactory& factory, AgentEventLog& log, MainWindowEvents& mainWindow);
+  HostLinkConnection(HostLinkFactory& factory, AgentEventLog& log);
 
   // Teardown: the subscription is cancelled while the link is held, then the
-  // sink is deleted, then the link released.
+  // event receiver is deleted, then the link released.
   ~HostLinkConnection();
 
   HostLinkConnection(const HostLinkConnection&) = delete;
   HostLinkConnection& operator=(const HostLinkConnection&) = delete;
 
-  // Creates the component, subscribes the sink and sends the attach request
-  // for `profile`. 0 once the request is sent; -1 after a failure, having
-  // written one event. An escaping exception ends the agent (MainFrm, 391).
-  int SetUp(const PrinterProfile& profile);
+  // Creates the component, subscribes `eventSink` (kept from then on until
+  // teardown) and sends the attach request for `profile`. 0 once the
+  // request is sent; -1 after a failure, having written one event. An
+  // escaping exception ends the agent (kLinkSetUpSite).
+  int SetUp(const PrinterProfile& profile, std::unique_ptr<HostLinkEvents> eventSink);
 
   // 0 not connected, 2 connected (the attach request was sent).
   std::int32_t linkState() const { return linkState_; }
@@ -45,10 +43,9 @@ class HostLinkConnection {
  private:
   HostLinkFactory& factory_;
   AgentEventLog& log_;
-  MainWindowEvents& mainWindow_;
 
   std::unique_ptr<HostLink> link;
-  std::unique_ptr<sink> eventSink;
+  std::unique_ptr<HostLinkEvents> eventSink;
   std::uint32_t adviseCookie = 0;
   std::int32_t linkState_ = kLinkNotConnected;
 };

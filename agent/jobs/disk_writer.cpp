@@ -6,22 +6,15 @@
 #include <string_view>
 
 #include "agent/diag/exceptions.h"
+#include "agent/render/stream_codes.h"
 #include "platform/error.h"
 #include "platform/file.h"
 
 namespace vorn {
 namespace {
 
-constexpr std::uint8_t kRecordMark = 0x02;
-constexpr std::uint8_t kLineFeed = 0x0A;
-constexpr std::uint8_t kFormFeed = 0x0C;
-constexpr std::uint8_t kCarriageReturn = 0x0D;
-constexpr std::uint8_t kSkipBlanks = 0x0E;
-constexpr std::uint8_t kRawData = 0x14;
-constexpr std::uint8_t kFirstCharacter = 0x20;
-constexpr std::uint8_t kRawLengthBias = 0x20;
+using namespace stream;
 
-constexpr std::string_view kEjectMark = "\r\n^EJECT\r\n";
 constexpr std::string_view kLineEnd = "\r\n";
 
 // Collects output and hands it to the file in pieces of at most kDiskStagingSize bytes.
@@ -72,32 +65,32 @@ int writedisk(platform::File& file, std::span<const std::uint8_t> block, bool la
   std::size_t i = 0;
   while (i < count) {
     const std::uint8_t byte = block[i];
-    if (byte >= kFirstCharacter || byte == kCarriageReturn || byte == kLineFeed) {
+    if (byte >= kFirstText || byte == kCr || byte == kLf) {
       staging.appendByte(byte);
       ++i;
-    } else if (byte == kRecordMark) {
+    } else if (byte == kStx) {
       // An embedded command: dropped up to the next control byte.
       ++i;
-      while (i < count && block[i] >= kFirstCharacter) ++i;
-    } else if (byte == kFormFeed) {
+      while (i < count && block[i] >= kFirstText) ++i;
+    } else if (byte == kFf) {
       if (!jetform) {
         staging.appendByte(byte);
       } else if (last && i + 1 == count) {
         staging.append(kLineEnd);
       } else {
-        staging.append(kEjectMark);
+        staging.append(kEjectLine);
       }
       ++i;
-    } else if (byte == kSkipBlanks) {
+    } else if (byte == kSo) {
       if (i + 1 >= count) break;
       staging.appendBlanks(block[i + 1]);
       i += 2;
-    } else if (byte == kRawData) {
+    } else if (byte == kDc4) {
       if (i + 1 >= count) break;
       const std::uint8_t length = block[i + 1];
       i += 2;
-      if (length < kRawLengthBias) continue;
-      const std::size_t wanted = length - kRawLengthBias;
+      if (length < kDc4LengthBias) continue;
+      const std::size_t wanted = length - kDc4LengthBias;
       const std::size_t present = std::min(wanted, count - i);
       staging.append(block.subspan(i, present));
       i += present;

@@ -6,8 +6,7 @@
 
 #include "agent/diag/agent_event_log.h"
 #include "agent/diag/exceptions.h"
-#include "agent/diag/fatal_error.h"
-#include "agent/jobs/job_sink.h"
+#include "agent/jobs/job_operations.h"
 #include "agent/jobs/output_file_name.h"
 #include "agent/jobs/report_name.h"
 #include "agent/render/stream_blocks.h"
@@ -16,14 +15,12 @@
 namespace vorn {
 namespace {
 
-constexpr std::string_view kUnit = "MainFrm";
-constexpr int kReadMessageLine = 423;
+using stream::kEndOfReport;
+using stream::kFirstText;
+using stream::kHeaderRecord;
+using stream::kStx;
 
 constexpr std::uint8_t kMessageType = 0x01;
-constexpr std::uint8_t kRecordMark = stream::kStx;
-constexpr std::uint8_t kHeaderKind = stream::kHeaderRecord;
-constexpr std::uint8_t kTerminatorKind = stream::kEndOfReport;
-constexpr std::uint8_t kFirstCharacter = stream::kFirstText;
 
 constexpr std::size_t kBodyOffset = 4;
 constexpr std::size_t kFormOffset = 6;
@@ -59,26 +56,22 @@ std::string headerField(std::span<const std::uint8_t> message, std::size_t offse
 }
 
 bool hasHeaderRecord(std::span<const std::uint8_t> message) {
-  return message.size() >= kBodyOffset + 2 && message[kBodyOffset] == kRecordMark &&
-         message[kBodyOffset + 1] == kHeaderKind;
+  return message.size() >= kBodyOffset + 2 && message[kBodyOffset] == kStx &&
+         message[kBodyOffset + 1] == kHeaderRecord;
 }
 
 // From the record mark up to the first control byte after the header kind.
 std::size_t measureHeader(std::span<const std::uint8_t> message) {
   std::size_t end = kFormOffset;
-  while (end < message.size() && message[end] >= kFirstCharacter) ++end;
+  while (end < message.size() && message[end] >= kFirstText) ++end;
   return end - kBodyOffset;
 }
 
 }  // namespace
 
-PrintIntake::PrintIntake(JobSettings settings, JobSink& jobs, HostLink* link, AgentEventLog& events,
+PrintIntake::PrintIntake(JobSettings settings, JobOperations& job, HostLink* link, AgentEventLog& events,
                          platform::Clock& clock, platform::FileSystem& files)
-    : settings_(std::move(settings)), jobs_(jobs), link_(link), events_(events), clock_(clock), files_(files) {}
-
-void PrintIntake::ReadMessage(const Variant& message) {
-  guardEntryPoint(kUnit, kReadMessageLine, [&] { receive(message); });
-}
+    : settings_(std::move(settings)), job_(job), link_(link), events_(events), clock_(clock), files_(files) {}
 
 void PrintIntake::receive(const Variant& message) {
   if (message.vt != kVtByteArray) throw ComError(platform::kEInvalidArg);
@@ -112,29 +105,31 @@ platform::HRESULT PrintIntake::processprint(std::span<const std::uint8_t> messag
       const std::string field = headerField(message, kFormOffset, kFormWidth);
       const std::string_view form =
           trimTrailingBlanks(std::string_view(field).substr(0, field.find('\0')));
-      jobs_.jobdata(asBytes(kPostScriptHeader), false);
+      job_.jobdata(asBytes(kPostScriptHeader), false);
       const std::string prologue = "(" + std::string(form) + ".PHD) run exec Form\r\n";
-      jobs_.jobdata(asBytes(prologue), false);
+      job_.jobdata(asBytes(prologue), false);
     }
   }
 
   std::size_t terminator = size;
   for (std::size_t t = dataStart; t + 1 < size; ++t) {
-    if (message[t] != kRecordMark) continue;
-    if (message[t + 1] == kTerminatorKind) {
+    if (message[t] != kStx) continue;
+    if (message[t + 1] == kEndOfReport) {
       terminator = t;
       break;
     }
-    if (message[t + 1] == kHeaderKind) events_.LogErrorCode("processprint err 4", clampToInt32(t));
+    if (message[t + 1] == kHeaderRecord) events_.LogErrorCode("processprint err 4", clampToInt32(t));
   }
   const bool terminated = terminator < size;
 
-  if (!jobs_.jobOpen()) events_.LogError("processprint err 5");
+  // A job that is not open takes nothing: the data is dropped.
   const std::size_t blockStart = std::min(dataStart, terminator);
-  jobs_.jobdata(message.subspan(blockStart, terminator - blockStart), terminated);
+  if (!job_.jobdata(message.subspan(blockStart, terminator - blockStart), terminated)) {
+    events_.LogError("processprint err 5");
+  }
 
   if (terminated) {
-    jobs_.jobend();
+    job_.jobend();
     if (size - terminator > 2 + kMaxTrailingBytes) events_.LogError("processprint err 6");
   }
   return sendack();
@@ -145,7 +140,7 @@ void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
   if (measured != kHeaderLength) {
     events_.LogErrorCode("processprint err 2", clampToInt32(measured));
   }
-  jobs_.jobend();
+  job_.jobend();
 
   const std::string formField = headerField(message, kFormOffset, kFormWidth);
   const std::string reportField = headerField(message, kReportOffset, kReportWidth);
@@ -155,10 +150,10 @@ void PrintIntake::startJobFromHeader(std::span<const std::uint8_t> message) {
   if (settings_.printToFile) {
     // The form becomes part of some names: only what a file name cannot hold is replaced.
     const std::string fileForm = fileNameForm(form, settings_.jetform);
-    jobs_.setOutputFileName(chooseOutputFileName(settings_, fileForm, report, clock_, files_));
+    job_.setOutputFileName(chooseOutputFileName(settings_, fileForm, report, clock_, files_));
   }
-  jobs_.setReportName(std::move(report));
-  jobs_.jobstart(computeOptionBits(settings_));
+  job_.setReportName(std::move(report));
+  job_.jobstart(computeOptionBits(settings_));
 }
 
 platform::HRESULT PrintIntake::sendack() {

@@ -26,7 +26,7 @@ class FileSystem;
 namespace vorn {
 
 class AgentEventLog;
-class JobSink;
+class JobOperations;
 
 class PrintIntake {
  public:
@@ -36,16 +36,12 @@ class PrintIntake {
 
   // `link` is the component the acknowledgements go through; null when there
   // is none. Every reference and the link must outlive this object.
-  PrintIntake(JobSettings settings, JobSink& jobs, HostLink* link, AgentEventLog& events,
+  PrintIntake(JobSettings settings, JobOperations& job, HostLink* link, AgentEventLog& events,
               platform::Clock& clock, platform::FileSystem& files);
 
   // The handling of the host's ReadMessage event while the link is
-  // connected, an agent entry point: any exception escaping it ends the
-  // agent through FatalError.
-  void ReadMessage(const Variant& message);
-
-  // ReadMessage without the fatal-error guard. Throws ComError(E_INVALIDARG)
-  // unless the message is a byte array. A message longer than the intake
+  // connected (the main window guards it as an entry point). Throws
+  // ComError(E_INVALIDARG) unless the message is a byte array. A message longer than the intake
   // buffer is cut to the buffer's size: its first kIntakeBufferSize bytes are
   // handled as the message, after an error event that gives the full length,
   // and it is acknowledged once like any other.
@@ -63,7 +59,7 @@ class PrintIntake {
   void startJobFromHeader(std::span<const std::uint8_t> message);
 
   JobSettings settings_;
-  JobSink& jobs_;
+  JobOperations& job_;
   HostLink* link_;
   AgentEventLog& events_;
   platform::Clock& clock_;

@@ -94,9 +94,9 @@ DeviceBitmap loadOpenFile(RenderState& state, platform::File& file) {
   std::vector<std::byte> pixels(pixelDataSize);
   if (!ReadExact(file, pixels)) return {};
 
-  const platform::GdiObject bitmap = state.dc->createDIBitmap(header, pixels, info);
+  const platform::GdiObject bitmap = state.document.dc->createDIBitmap(header, pixels, info);
   if (bitmap == platform::kNoObject) return {};
-  return DeviceBitmap(*state.dc, bitmap);
+  return DeviceBitmap(*state.document.dc, bitmap);
 }
 
 }  // namespace
@@ -104,23 +104,23 @@ DeviceBitmap loadOpenFile(RenderState& state, platform::File& file) {
 // A file that exists but gives no bitmap is reported (once a document), and
 // the macro of the same name is tried as for an absent one.
 DeviceBitmap LoadBitmapFile(RenderState& state, std::string_view name) {
-  const auto path = ComposeLoadPath(state.loadDirectory, name, "bmp");
+  const auto path = ComposeLoadPath(state.context.loadDirectory, name, "bmp");
   if (!path) return {};
   std::unique_ptr<platform::File> file;
   if (state.files.openForReading(path->view(), file) != 0 || !file) return {};
   DeviceBitmap bitmap = loadOpenFile(state, *file);
-  if (!bitmap && state.badBitmapFile) {
-    auto& reported = state.badBitmapsReported;
+  if (!bitmap && state.context.badBitmapFile) {
+    auto& reported = state.document.badBitmapsReported;
     if (std::find(reported.begin(), reported.end(), path->view()) == reported.end()) {
       reported.emplace_back(path->view());
-      state.badBitmapFile(path->view());
+      state.context.badBitmapFile(path->view());
     }
   }
   return bitmap;
 }
 
 int DrawBitmap(RenderState& state, platform::GdiObject bitmap) {
-  platform::DeviceContext& dc = *state.dc;
+  platform::DeviceContext& dc = *state.document.dc;
   if ((dc.getDeviceCaps(platform::kRasterCaps) & platform::kRcBitBlt) == 0) return 0;
 
   const std::unique_ptr<platform::DeviceContext> memory = dc.createCompatibleDC();

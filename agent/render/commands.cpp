@@ -27,14 +27,14 @@ std::string_view imageName(std::span<const std::uint8_t> parameter) {
 void setSelector(RenderState& state, std::int32_t& selector, std::int32_t value) {
   if (value == selector) return;
   selector = value;
-  state.deviceModeDirty = true;
+  state.format.deviceModeDirty = true;
 }
 
 int endPageCommand(RenderState& state) {
   if (FlushLine(state, -1) != 0) return -1;
-  if (state.pageOpen) {
-    if (state.dc->endPage() <= 0) return -1;
-    state.pageOpen = false;
+  if (state.document.pageOpen) {
+    if (state.document.dc->endPage() <= 0) return -1;
+    state.document.pageOpen = false;
   }
   return 0;
 }
@@ -85,59 +85,59 @@ int ExecuteCommand(RenderState& state, std::span<const std::uint8_t> block, std:
       break;
   }
 
-  state.fontDirty = true;
+  state.format.fontDirty = true;
   const std::int32_t value = ParameterValue(parameter);
-  const bool fixedLayout = (state.options & OPT_FIXED_LAYOUT) != 0;
+  const bool fixedLayout = (state.document.options & OPT_FIXED_LAYOUT) != 0;
   switch (letter) {
     case stream::kPaperSource:
-      setSelector(state, state.paperSource, value);
+      setSelector(state, state.format.paperSource, value);
       break;
     case stream::kEndPage:
       return endPageCommand(state);
     case stream::kTopMargin:
-      if (!fixedLayout) state.topMargin = value;
+      if (!fixedLayout) state.format.topMargin = value;
       break;
     case stream::kLeftMargin:
-      if (!fixedLayout) state.leftMargin = value;
+      if (!fixedLayout) state.format.leftMargin = value;
       break;
     case stream::kLinePitch:
-      if (!fixedLayout) state.linePitch = value;
+      if (!fixedLayout) state.format.linePitch = value;
       break;
     case stream::kCharPitch:
-      if (!fixedLayout) state.charPitch = value;
+      if (!fixedLayout) state.format.charPitch = value;
       break;
     case stream::kUnderline:
-      state.underline = value;
+      state.format.underline = value;
       break;
     case stream::kStrokeWeight:
-      state.strokeWeight = value;
+      state.format.strokeWeight = value;
       break;
     case stream::kItalic:
-      state.italic = value;
+      state.format.italic = value;
       break;
     case stream::kOrientation:
-      setSelector(state, state.orientation, value);
+      setSelector(state, state.format.orientation, value);
       break;
     case stream::kTypeface:
-      state.typeface = value;
+      state.format.typeface = value;
       break;
     case stream::kProportional:
-      state.proportional = value;
-      if (value != 0 && state.typeface <= 1) {
-        state.typeface = 2;
-      } else if (value == 0 && state.typeface > 1) {
-        state.typeface = 0;
+      state.format.proportional = value;
+      if (value != 0 && state.format.typeface <= 1) {
+        state.format.typeface = 2;
+      } else if (value == 0 && state.format.typeface > 1) {
+        state.format.typeface = 0;
       }
       break;
     case stream::kFontHeight:
-      state.fontHeight = value;
+      state.format.fontHeight = value;
       break;
     case stream::kColumn:
       SyncPosition(state);
-      MovePosition(state, WrapAdd(WrapMul(value, ColumnWidth(state)), state.lineStartX), state.baselineY);
+      MovePosition(state, WrapAdd(WrapMul(value, ColumnWidth(state)), state.line.lineStartX), state.line.baselineY);
       break;
     case stream::kDuplex:
-      setSelector(state, state.duplex, value);
+      setSelector(state, state.format.duplex, value);
       break;
     default:
       break;

@@ -51,8 +51,8 @@ std::int32_t marginToUnits(std::int32_t units, std::int32_t tenths, std::int32_t
 }  // namespace
 
 FontKey CurrentParameters(const RenderState& state) {
-  return FontKey{state.linePitch, state.charPitch, state.underline,    state.strokeWeight,
-                 state.italic,    state.typeface,  state.proportional, state.fontHeight};
+  return FontKey{state.format.linePitch, state.format.charPitch, state.format.underline,    state.format.strokeWeight,
+                 state.format.italic,    state.format.typeface,  state.format.proportional, state.format.fontHeight};
 }
 
 platform::FontRequest FontRequestFor(const RenderState& state, const FontKey& key) {
@@ -64,12 +64,12 @@ platform::FontRequest FontRequestFor(const RenderState& state, const FontKey& ke
   std::int32_t weight = WrapAdd(500, WrapMul(key.strokeWeight, 500) / 7);
   if (weight <= 0) weight = 1;
 
-  const Face face = faceFor(key.typeface, (state.options & OPT_COURIER) != 0);
+  const Face face = faceFor(key.typeface, (state.document.options & OPT_COURIER) != 0);
   const std::uint32_t pitch = key.proportional != 0 ? kVariablePitch : kFixedPitch;
 
   platform::FontRequest request;
   // Negative: the height of the characters, not of the character cell.
-  request.height = -MulDiv(decipoints, state.dpiY, 720);
+  request.height = -MulDiv(decipoints, state.document.dpiY, 720);
   request.weight = weight;
   request.italic = static_cast<std::uint32_t>(key.italic);
   request.underline = static_cast<std::uint32_t>(key.underline);
@@ -79,17 +79,17 @@ platform::FontRequest FontRequestFor(const RenderState& state, const FontKey& ke
 }
 
 int SelectFont(RenderState& state) {
-  state.fontDirty = false;
-  if (CurrentParameters(state) == state.currentKey) return 0;
+  state.format.fontDirty = false;
+  if (CurrentParameters(state) == state.fonts.currentKey) return 0;
 
   if (FlushLine(state, -1) != 0) return -1;  // text so far is drawn in the old font
 
   // A derived height is kept: it does not follow later line pitch changes.
-  if (state.fontHeight == 0) state.fontHeight = state.linePitch == 0 ? 120 : 7200 / state.linePitch;
+  if (state.format.fontHeight == 0) state.format.fontHeight = state.format.linePitch == 0 ? 120 : 7200 / state.format.linePitch;
   const FontKey key = CurrentParameters(state);
 
   platform::GdiObject font = platform::kNoObject;
-  for (const FontSlot& slot : state.FontCache) {
+  for (const FontSlot& slot : state.fonts.FontCache) {
     if (slot.font != platform::kNoObject && slot.key == key) {
       font = slot.font;
       break;
@@ -97,43 +97,43 @@ int SelectFont(RenderState& state) {
   }
   const bool created = font == platform::kNoObject;
   if (created) {
-    font = state.dc->createFont(FontRequestFor(state, key));
+    font = state.document.dc->createFont(FontRequestFor(state, key));
     if (font == platform::kNoObject) return -1;
   }
 
-  const platform::GdiObject replaced = state.dc->selectObject(font);
-  if (state.originalFont == platform::kNoObject) state.originalFont = replaced;
+  const platform::GdiObject replaced = state.document.dc->selectObject(font);
+  if (state.fonts.originalFont == platform::kNoObject) state.fonts.originalFont = replaced;
 
   if (created) {
     // Slots are reused in rotation: the font created longest ago goes.
-    std::int32_t index = state.cacheLast + 1;
+    std::int32_t index = state.fonts.cacheLast + 1;
     if (index >= static_cast<std::int32_t>(kFontCacheSlots)) index = 0;
-    FontSlot& slot = state.FontCache[static_cast<std::size_t>(index)];
-    if (slot.font != platform::kNoObject) state.dc->deleteObject(slot.font);
+    FontSlot& slot = state.fonts.FontCache[static_cast<std::size_t>(index)];
+    if (slot.font != platform::kNoObject) state.document.dc->deleteObject(slot.font);
     slot = FontSlot{font, key};
-    state.cacheLast = index;
+    state.fonts.cacheLast = index;
   }
 
-  state.currentKey = key;
+  state.fonts.currentKey = key;
   return 0;
 }
 
-std::int32_t LineHeight(const RenderState& state) { return pitchToUnits(state.currentKey.linePitch, state.dpiY); }
+std::int32_t LineHeight(const RenderState& state) { return pitchToUnits(state.fonts.currentKey.linePitch, state.document.dpiY); }
 
-std::int32_t ColumnWidth(const RenderState& state) { return pitchToUnits(state.currentKey.charPitch, state.dpiX); }
+std::int32_t ColumnWidth(const RenderState& state) { return pitchToUnits(state.fonts.currentKey.charPitch, state.document.dpiX); }
 
 std::int32_t LineOrigin(const RenderState& state) {
-  return marginToUnits(LineHeight(state), state.topMargin, state.offsetY);
+  return marginToUnits(LineHeight(state), state.format.topMargin, state.document.offsetY);
 }
 
 std::int32_t LeftMarginX(const RenderState& state) {
-  return marginToUnits(ColumnWidth(state), state.leftMargin, state.offsetX);
+  return marginToUnits(ColumnWidth(state), state.format.leftMargin, state.document.offsetX);
 }
 
 void ReleaseFonts(RenderState& state) {
-  if (state.originalFont != platform::kNoObject) state.dc->selectObject(state.originalFont);
-  for (FontSlot& slot : state.FontCache) {
-    if (slot.font != platform::kNoObject) state.dc->deleteObject(slot.font);
+  if (state.fonts.originalFont != platform::kNoObject) state.document.dc->selectObject(state.fonts.originalFont);
+  for (FontSlot& slot : state.fonts.FontCache) {
+    if (slot.font != platform::kNoObject) state.document.dc->deleteObject(slot.font);
     slot.font = platform::kNoObject;  // never deleted twice
   }
 }

@@ -19,18 +19,16 @@ namespace {
 
 using namespace stream;
 
-constexpr std::string_view kEjectMark = "^EJECT";
-
 // Commands that draw or move, and so need a font and an open page first.
 bool needsPreparation(std::uint8_t letter) { return letter == kEndPage || letter == kImageOrMacro || letter == kColumn; }
 
 // Appends text, drawing the buffer whenever it is full; false when drawing failed.
 bool appendText(RenderState& state, std::span<const std::uint8_t> text) {
   while (!text.empty()) {
-    if (state.lineLength == kLineBufferSize && FlushLine(state, -1) != 0) return false;
-    const std::size_t count = std::min(text.size(), kLineBufferSize - state.lineLength);
-    std::memcpy(state.lineBuffer.data() + state.lineLength, text.data(), count);
-    state.lineLength += count;
+    if (state.line.lineLength == kLineBufferSize && FlushLine(state, -1) != 0) return false;
+    const std::size_t count = std::min(text.size(), kLineBufferSize - state.line.lineLength);
+    std::memcpy(state.line.lineBuffer.data() + state.line.lineLength, text.data(), count);
+    state.line.lineLength += count;
     text = text.subspan(count);
   }
   return true;
@@ -38,21 +36,21 @@ bool appendText(RenderState& state, std::span<const std::uint8_t> text) {
 
 // Appends what fits; used where a failed flush has already been accepted.
 void appendWhatFits(RenderState& state, std::string_view text) {
-  const std::size_t count = std::min(text.size(), kLineBufferSize - state.lineLength);
-  std::memcpy(state.lineBuffer.data() + state.lineLength, text.data(), count);
-  state.lineLength += count;
+  const std::size_t count = std::min(text.size(), kLineBufferSize - state.line.lineLength);
+  std::memcpy(state.line.lineBuffer.data() + state.line.lineLength, text.data(), count);
+  state.line.lineLength += count;
 }
 
 int formFeed(RenderState& state) {
   if (FlushLine(state, -1) != 0) return -7;
-  if ((state.options & OPT_EJECT_MARK) != 0) {
+  if ((state.document.options & OPT_EJECT_MARK) != 0) {
     FlushLine(state, 1);
     appendWhatFits(state, kEjectMark);  // the buffer is empty unless that flush failed
     FlushLine(state, 1);
   }
-  if (state.pageOpen) {
-    if (state.dc->endPage() < 1) return -6;
-    state.pageOpen = false;
+  if (state.document.pageOpen) {
+    if (state.document.dc->endPage() < 1) return -6;
+    state.document.pageOpen = false;
   }
   return 0;
 }
@@ -60,7 +58,7 @@ int formFeed(RenderState& state) {
 }  // namespace
 
 int VornPrintData(RenderState& state, std::span<const std::uint8_t> block) {
-  if (!state.docOpen) return -1;
+  if (!state.document.docOpen) return -1;
 
   const std::size_t end = block.size();
   std::size_t position = 0;
@@ -79,8 +77,8 @@ int VornPrintData(RenderState& state, std::span<const std::uint8_t> block) {
       }
     }
 
-    if (state.fontDirty && SelectFont(state) != 0) return -3;
-    if (!state.pageOpen && BeginPage(state) != 0) return -4;
+    if (state.format.fontDirty && SelectFont(state) != 0) return -3;
+    if (!state.document.pageOpen && BeginPage(state) != 0) return -4;
 
     if (byte >= kFirstText) {
       // A run of text: preparing its later bytes would change nothing, so it is appended at once.
@@ -119,9 +117,9 @@ int VornPrintData(RenderState& state, std::span<const std::uint8_t> block) {
         if (position + 1 >= end) return 0;
         const std::size_t count = block[position + 1];
         position += 2;
-        if (state.lineLength + count > kLineBufferSize && FlushLine(state, -1) != 0) return -7;
-        std::fill_n(state.lineBuffer.data() + state.lineLength, count, ' ');
-        state.lineLength += count;
+        if (state.line.lineLength + count > kLineBufferSize && FlushLine(state, -1) != 0) return -7;
+        std::fill_n(state.line.lineBuffer.data() + state.line.lineLength, count, ' ');
+        state.line.lineLength += count;
         break;
       }
       case kDc4: {

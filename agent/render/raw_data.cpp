@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "agent/render/load_files.h"
+#include "agent/render/stream_codes.h"
 #include "platform/device_context.h"
 
 namespace vorn {
@@ -13,7 +14,7 @@ namespace {
 
 constexpr std::size_t kCountSize = 2;
 // Inline runs (at most 223 bytes) go through a buffer on the stack.
-constexpr std::size_t kInlineRunMax = 255 - 0x20;
+constexpr std::size_t kInlineRunMax = 255 - stream::kDc4LengthBias;
 
 void putCount(std::span<std::byte> buffer, std::size_t count) {
   buffer[0] = static_cast<std::byte>(count & 0xFF);
@@ -30,7 +31,7 @@ bool supportsPassthrough(platform::DeviceContext& dc) {
 }  // namespace
 
 int SendMacroFile(RenderState& state, std::string_view name) {
-  const auto path = ComposeLoadPath(state.loadDirectory, name, "mac");
+  const auto path = ComposeLoadPath(state.context.loadDirectory, name, "mac");
   if (!path) return 0;  // a name that cannot be in the load directory is no file there
   std::unique_ptr<platform::File> file;
   if (state.files.openForReading(path->view(), file) != 0 || !file) return 0;
@@ -42,8 +43,8 @@ int SendMacroFile(RenderState& state, std::string_view name) {
   std::vector<std::byte> buffer(kCountSize + static_cast<std::size_t>(size));
   putCount(buffer, static_cast<std::size_t>(size));
   if (!ReadExact(*file, std::span(buffer).subspan(kCountSize))) return -1;
-  if (!supportsPassthrough(*state.dc)) return -1;
-  state.dc->escape(platform::kPassthrough, buffer);
+  if (!supportsPassthrough(*state.document.dc)) return -1;
+  state.document.dc->escape(platform::kPassthrough, buffer);
   return 0;
 }
 
@@ -60,8 +61,8 @@ int SendPassthrough(RenderState& state, std::span<const std::uint8_t> bytes) {
   }
   putCount(buffer, bytes.size());
   if (!bytes.empty()) std::memcpy(buffer.data() + kCountSize, bytes.data(), bytes.size());
-  if (!supportsPassthrough(*state.dc)) return -1;
-  return state.dc->escape(platform::kPassthrough, buffer) > 0 ? 0 : -1;
+  if (!supportsPassthrough(*state.document.dc)) return -1;
+  return state.document.dc->escape(platform::kPassthrough, buffer) > 0 ? 0 : -1;
 }
 
 }  // namespace vorn

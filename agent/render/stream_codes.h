@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace vorn::stream {
 
@@ -19,6 +20,13 @@ inline constexpr std::uint8_t kDc4 = 0x14;   // DC4, a biased length, raw printe
 // ends at the first byte below it.
 inline constexpr std::uint8_t kFirstText = 0x20;
 inline constexpr std::uint8_t kDc4LengthBias = 0x20;
+
+// What a form feed prints first under the eject-mark option: the mark on a
+// line of its own. Output that has no lines of its own (a file of plain
+// text) writes the whole line.
+inline constexpr std::string_view kEjectLine = "\r\n^EJECT\r\n";
+inline constexpr std::string_view kEjectMark = kEjectLine.substr(2, 6);
+static_assert(kEjectMark == "^EJECT");
 
 // Command letters.
 inline constexpr std::uint8_t kHeaderRecord = ' ';      // a report's header record

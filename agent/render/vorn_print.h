@@ -1,12 +1,10 @@
 // The rendering engine as its callers (the agent's print jobs, vornrender)
-// use it: the option bits of a document and the three entry points.
+// use it: the option bits of a document and the Renderer.
 #pragma once
 
 #include <cstdint>
 
-#include "agent/render/page_setup.h"    // VornPrintStart, VornPrintEnd
-#include "agent/render/print_stream.h"  // VornPrintData
-#include "agent/render/render_state.h"
+#include "agent/render/renderer.h"
 
 namespace vorn {
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_printer_system.h"
@@ -50,26 +49,26 @@ void BM_InterpretReport(benchmark::State& benchState) {
   vorn::fakes::FakePrinterSystem printers;
   vorn::fakes::FakeFileSystem files;
   vorn::fakes::NullDevice device;
-  vorn::RenderState state(printers, files);
+  vorn::Renderer renderer(printers, files);
 
   for (auto _ : benchState) {
-    if (vorn::VornPrintStart(state, "Vorn: BENCH", device, 0) != 0) {
+    if (renderer.VornPrintStart("Vorn: BENCH", device, 0) != 0) {
       benchState.SkipWithError("document did not start");
       break;
     }
     for (std::size_t offset = 0; offset < bytes.size(); offset += kBlockSize) {
       const auto block = bytes.subspan(offset, std::min(kBlockSize, bytes.size() - offset));
-      if (vorn::VornPrintData(state, block) != 0) {
+      if (renderer.VornPrintData(block) != 0) {
         benchState.SkipWithError("interpretation failed");
         break;
       }
     }
-    vorn::VornPrintEnd(state);
-    benchmark::DoNotOptimize(state.pagesStarted);
+    renderer.VornPrintEnd();
+    benchmark::DoNotOptimize(renderer.pagesStarted());
   }
   benchState.SetBytesProcessed(static_cast<std::int64_t>(benchState.iterations()) *
                                static_cast<std::int64_t>(bytes.size()));
-  benchState.counters["pages"] = static_cast<double>(state.pagesStarted);
+  benchState.counters["pages"] = static_cast<double>(renderer.pagesStarted());
 }
 BENCHMARK(BM_InterpretReport)->Unit(benchmark::kMillisecond);
 

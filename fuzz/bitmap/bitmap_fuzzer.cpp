@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 0) file.readChunk = data[size - 1] % 5 == 0 ? 7 : 0;
   CheckingDevice device;
   vorn::RenderState state(printers, files);
-  state.loadDirectory = "forms";
-  state.dc = &device;
+  state.context.loadDirectory = "forms";
+  state.document.dc = &device;
   if (const vorn::DeviceBitmap bitmap = vorn::LoadBitmapFile(state, "F")) {
     vorn::DrawBitmap(state, bitmap.get());
   }

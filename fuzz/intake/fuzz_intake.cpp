@@ -10,13 +10,13 @@
 #include "agent/diag/agent_event_log.h"
 #include "agent/jobs/job_settings.h"
 #include "agent/jobs/print_intake.h"
-#include "agent/jobs/print_jobs.h"
-#include "agent/render/render_state.h"
+#include "agent/jobs/print_job.h"
+#include "agent/render/renderer.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
 #include "tests/fakes/fake_printer_system.h"
-#include "tests/fakes/recording_job_sink.h"
+#include "tests/fakes/recording_job.h"
 
 namespace {
 
@@ -46,17 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vorn::fakes::HostLinkScript host;
   vorn::fakes::FakeHostLink link(host);
   vorn::fakes::FakePrinterSystem printers;
-  vorn::RenderState render(printers, files);
-  vorn::fakes::RecordingJobSink recordingSink;
-  vorn::PrintJobs jobs(settings, printers, files, render, events);
-  vorn::JobSink& sink = (data[0] & 0x01) != 0 ? static_cast<vorn::JobSink&>(jobs) : recordingSink;
+  vorn::Renderer renderer(printers, files);
+  vorn::fakes::RecordingJob recordingJob;
+  vorn::PrintJob printJob(settings, printers, files, renderer, events);
+  vorn::JobOperations& job = (data[0] & 0x01) != 0 ? static_cast<vorn::JobOperations&>(printJob) : recordingJob;
 
-  vorn::PrintIntake intake(settings, sink, &link, events, clock, files);
+  vorn::PrintIntake intake(settings, job, &link, events, clock, files);
   const vorn::Variant variant{vorn::kVtByteArray, message};
   for (int delivery = 0; delivery < 2; ++delivery) {
     intake.receive(variant);
   }
-  jobs.jobend();
+  printJob.jobend();
 
   const std::size_t expectedAcks = message.size() >= 2 ? 2 : 0;
   if (host.messages.size() != expectedAcks) __builtin_trap();

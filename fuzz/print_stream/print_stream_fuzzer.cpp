@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
 #include "platform/device_mode.h"
 #include "tests/fakes/fake_file_system.h"
@@ -37,19 +36,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vorn::fakes::NullDevice device;
   vorn::platform::DeviceMode deviceMode(printers.driverSize);
 
-  vorn::RenderState state(printers, files);
-  state.printerName = printers.printerName;
-  state.deviceMode = &deviceMode;
-  state.loadDirectory = "forms";
-  state.outputFileName = "out.prn";
+  vorn::Renderer renderer(printers, files);
+  vorn::RenderContext context;
+  context.printerName = printers.printerName;
+  context.deviceMode = &deviceMode;
+  context.loadDirectory = "forms";
+  renderer.setContext(std::move(context));
 
   const auto options = input.ConsumeIntegral<std::uint8_t>();
-  if (vorn::VornPrintStart(state, "Vorn: FUZZ", device, options) != 0) return 0;
+  if (renderer.VornPrintStart("Vorn: FUZZ", device, options, "out.prn") != 0) return 0;
   while (input.remaining_bytes() > 0) {
     const auto length = input.ConsumeIntegralInRange<std::size_t>(0, 512);
     const std::vector<std::uint8_t> block = input.ConsumeBytes<std::uint8_t>(length);
-    if (vorn::VornPrintData(state, block) != 0) break;
+    if (renderer.VornPrintData(block) != 0) break;
   }
-  vorn::VornPrintEnd(state);
+  renderer.VornPrintEnd();
   return 0;
 }

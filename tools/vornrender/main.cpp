@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
 #include "common/version.h"
 #include "platform/ansi_code_page.h"
@@ -85,25 +84,26 @@ int render(const RenderOptions& options) {
   if (!dc) return fail("cannot create a device for printer \"" + printerName + "\": " + errorText(platform::lastError()));
   vorn::tools::PageCountingDevice device(std::move(dc));
 
-  vorn::RenderState state(*printers, platform::systemFileSystem());
-  state.printerName = printerName;
-  state.deviceMode = deviceMode.get();
-  state.mainTray = options.mainTray;
-  state.altTray = options.altTray;
-  state.loadDirectory = platform::ansiFromUtf8(options.loadDirectory);
-  state.outputFileName = outputFile;
+  vorn::Renderer renderer(*printers, platform::systemFileSystem());
+  vorn::RenderContext context;
+  context.printerName = printerName;
+  context.deviceMode = deviceMode.get();
+  context.mainTray = options.mainTray;
+  context.altTray = options.altTray;
+  context.loadDirectory = platform::ansiFromUtf8(options.loadDirectory);
+  renderer.setContext(std::move(context));
 
   const std::string docName = platform::ansiFromUtf8(
       options.docName.value_or("Vorn: " + std::filesystem::path(options.streamFile).filename().string()));
   const auto started = std::chrono::steady_clock::now();
-  if (const int code = vorn::VornPrintStart(state, docName, device, optionBits); code != 0) {
+  if (const int code = renderer.VornPrintStart(docName, device, optionBits, outputFile); code != 0) {
     return fail("the document could not be started (code " + std::to_string(code) + "): " +
                 errorText(platform::lastError()));
   }
   bool readFailed = false;
   const int code = vorn::tools::feedStream(
-      stream, [&state](std::span<const std::uint8_t> block) { return vorn::VornPrintData(state, block); }, readFailed);
-  vorn::VornPrintEnd(state);
+      stream, [&renderer](std::span<const std::uint8_t> block) { return renderer.VornPrintData(block); }, readFailed);
+  renderer.VornPrintEnd();
   if (readFailed) return fail("cannot read " + options.streamFile);
   if (code != 0) return fail("rendering failed with code " + std::to_string(code));
   if (!device.documentCompleted()) {

@@ -51,7 +51,7 @@ class MainFrameTest : public ::testing::Test {
 
   // The frame, created; the sink the link delivers to.
   HostLinkEvents& create() {
-    frame = std::make_unique<CMainFrame>(services, render, "/profile=\"DISK1\"", [this] { ++closeRequests; });
+    frame = std::make_unique<CMainFrame>(services, renderer, "/profile=\"DISK1\"", [this] { ++closeRequests; });
     EXPECT_EQ(frame->OnCreate(), 0);
     EXPECT_NE(host.subscriber, nullptr);
     return *host.subscriber;
@@ -74,7 +74,7 @@ class MainFrameTest : public ::testing::Test {
   fakes::FakeHostLinkFactory hostLinks{host};
   fakes::FakeNamedMutexes mutexes;
   AgentServices services{*loop, registry, eventLog, printers, files, clock, hostLinks, mutexes};
-  RenderState render{printers, files};
+  Renderer renderer{printers, files};
   int closeRequests = 0;
   std::unique_ptr<CMainFrame> frame;
 };
@@ -82,10 +82,10 @@ class MainFrameTest : public ::testing::Test {
 TEST_F(MainFrameTest, ReportFromMessagesToItsFileWithEveryMessageAcknowledged) {
   HostLinkEvents& sink = create();
   // The renderer's context comes from the profile.
-  EXPECT_EQ(render.printerName, "Laser 5");
-  EXPECT_EQ(render.loadDirectory, "/forms/");
-  EXPECT_EQ(render.mainTray, 15);
-  EXPECT_EQ(render.altTray, 260);
+  EXPECT_EQ(renderer.context().printerName, "Laser 5");
+  EXPECT_EQ(renderer.context().loadDirectory, "/forms/");
+  EXPECT_EQ(renderer.context().mainTray, 15);
+  EXPECT_EQ(renderer.context().altTray, 260);
 
   sink.ConnectResult(0, 0, 0, 0);
   const std::string head = std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY " + "Pay Run" +
@@ -105,7 +105,7 @@ TEST_F(MainFrameTest, ReportFromMessagesToItsFileWithEveryMessageAcknowledged) {
 
 TEST_F(MainFrameTest, MessagesAreIgnoredWhenTheAttachRequestWasNotSent) {
   host.connectResult = platform::kEFail;
-  frame = std::make_unique<CMainFrame>(services, render, "/profile=\"DISK1\"", [this] { ++closeRequests; });
+  frame = std::make_unique<CMainFrame>(services, renderer, "/profile=\"DISK1\"", [this] { ++closeRequests; });
   EXPECT_EQ(frame->OnCreate(), -1);
   ASSERT_NE(host.subscriber, nullptr);  // the sink stays subscribed to the released link
   recorder.events.clear();
@@ -131,12 +131,42 @@ TEST_F(MainFrameTest, RejectionAndTerminationWriteTheirEventAndCloseTheAgent) {
 TEST_F(MainFrameTest, FailureWhileHandlingTerminateIsFatalAtLine679) {
   test::TempRoot root;  // the fatal report also goes to the event log under the root
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  frame = std::make_unique<CMainFrame>(services, render, "/profile=\"DISK1\"",
+  frame = std::make_unique<CMainFrame>(services, renderer, "/profile=\"DISK1\"",
                                        [] { throw std::runtime_error("post failed"); });
   ASSERT_EQ(frame->OnCreate(), 0);
   EXPECT_EXIT(host.subscriber->Terminate(2, 0), ::testing::ExitedWithCode(255),
               "Unknown Exception.*MainFrm at line 679");
 }
+
+// The fatal report names the entry point that the failure escaped first:
+// the intake's own failures, and those of the job operations it calls.
+struct MessageFailureCase {
+  std::string name;
+  std::uint16_t vt;
+  std::uint32_t writeError;  // of the disk writes, from the first on
+  std::string report;
+};
+
+class MessageFailures : public MainFrameTest, public ::testing::WithParamInterface<MessageFailureCase> {};
+
+TEST_P(MessageFailures, EndTheAgentAtTheSiteTheyEscape) {
+  test::TempRoot root;
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  files.writeError = GetParam().writeError;
+  HostLinkEvents& sink = create();
+  const Bytes message = bytesOf(std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY Pay Run" +
+                                std::string(23, ' ') + "\r\nPage 1\f");
+  EXPECT_EXIT(sink.ReadMessage(Variant{GetParam().vt, message}), ::testing::ExitedWithCode(255),
+              GetParam().report);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, MessageFailures,
+    ::testing::Values(
+        MessageFailureCase{"NotAByteArray", kVtUi1, platform::kErrorSuccess, "COM Exception.*MainFrm at line 423"},
+        MessageFailureCase{"DiskWriteFails", kVtByteArray, platform::kErrorDiskFull,
+                           "C Exception.*MainFrm at line 603"}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace vorn

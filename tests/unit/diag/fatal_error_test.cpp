@@ -162,19 +162,19 @@ TEST_F(FatalErrorDeathTest, GuardMapsEachExceptionKind) {
     EXPECT_EXIT(
         {
           platform::setLastError(0);
-          guardEntryPoint("MainFrm", 423, c.raise);
+          guardEntryPoint(kReadMessageSite, c.raise);
         },
         ::testing::ExitedWithCode(255), HasSubstr(expected));
   }
 }
 
 TEST(GuardEntryPoint, ReturnsTheBodysResultWhenNothingEscapes) {
-  EXPECT_EQ(guardEntryPoint("MainFrm", 181, [] { return -1; }), -1);
+  EXPECT_EQ(guardEntryPoint(kWindowCreationSite, [] { return -1; }), -1);
   int calls = 0;
-  guardEntryPoint("MainFrm", 679, [&] { ++calls; });
+  guardEntryPoint(kTerminateSite, [&] { ++calls; });
   EXPECT_EQ(calls, 1);
   int value = 3;
-  int& same = guardEntryPoint("MainFrm", 88, [&]() -> int& { return value; });
+  int& same = guardEntryPoint(kFrameConstructionSite, [&]() -> int& { return value; });
   EXPECT_EQ(&same, &value);
 }
 

@@ -15,9 +15,11 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// Records what reaches the main window through the sink.
-struct RecordingMainWindow final : MainWindowEvents {
-  void ConnectResult(std::int32_t code, std::int32_t detail) override {
+// Records what reaches the receiver the set-up subscribed; deleted by the connection.
+struct RecordingReceiver final : HostLinkEvents {
+  explicit RecordingReceiver(Calls& seen) : seen(seen) {}
+  ~RecordingReceiver() override { seen.push_back("receiver deleted"); }
+  void ConnectResult(std::int32_t code, std::int32_t detail, std::int32_t, std::int32_t) override {
     seen.push_back("connect-result " + std::to_string(code) + " " + std::to_string(detail));
   }
   void ReadMessage(const Variant& m) override { seen.push_back("message " + std::to_string(m.bytes.size())); }
@@ -25,7 +27,7 @@ struct RecordingMainWindow final : MainWindowEvents {
   void Terminate(std::int32_t reason, std::int32_t detail) override {
     seen.push_back("terminate " + std::to_string(reason) + " " + std::to_string(detail));
   }
-  std::vector<std::string> seen;
+  Calls& seen;
 };
 
 class HostLinkConnectionTest : public ::testing::Test {
@@ -50,16 +52,19 @@ class HostLinkConnectionTest : public ::testing::Test {
   fakes::HostLinkScript script_;
   fakes::FakeHostLinkFactory factory_;
   fakes::EventRecorder recorder_;
+  // The set-up's receiver, recording into `seen_`.
+  std::unique_ptr<HostLinkEvents> receiver() { return std::make_unique<RecordingReceiver>(seen_); }
+
   AgentEventLog log_;
-  RecordingMainWindow window_;
+  Calls seen_;
   PrinterProfile profile_;
 };
 
 TEST_F(HostLinkConnectionTest, SetUpCreatesSubscribesAndConnectsInOrder) {
   {
-    HostLinkConnection connection(factory_, log_, window_);
+    HostLinkConnection connection(factory_, log_);
     EXPECT_EQ(connection.linkState(), 0);
-    ASSERT_EQ(connection.SetUp(profile_), 0);
+    ASSERT_EQ(connection.SetUp(profile_, receiver()), 0);
     EXPECT_EQ(connection.linkState(), 2);
     EXPECT_EQ(script_.calls, (Calls{"create", "advise", "connect"}));
     ASSERT_EQ(script_.connects.size(), 1u);
@@ -78,23 +83,27 @@ TEST_F(HostLinkConnectionTest, SetUpCreatesSubscribesAndConnectsInOrder) {
   EXPECT_EQ(script_.calls, (Calls{"create", "advise", "connect", "unadvise 77", "release"}));
 }
 
-TEST_F(HostLinkConnectionTest, EventsReachTheMainWindowThroughTheSink) {
-  HostLinkConnection connection(factory_, log_, window_);
-  ASSERT_EQ(connection.SetUp(profile_), 0);
-  ASSERT_NE(script_.subscriber, nullptr);
-  script_.subscriber->ConnectResult(72, 5, 9, 9);
-  script_.subscriber->PrinterIdle();
-  script_.subscriber->Terminate(3, 4);
-  const std::vector<std::uint8_t> bytes = {1, 0};
-  script_.subscriber->ReadMessage(Variant{kVtByteArray, bytes});
-  EXPECT_EQ(window_.seen, (Calls{"connect-result 72 5", "idle", "terminate 3 4", "message 2"}));
+TEST_F(HostLinkConnectionTest, EventsReachTheSubscribedReceiverUntilTeardownDeletesIt) {
+  {
+    HostLinkConnection connection(factory_, log_);
+    ASSERT_EQ(connection.SetUp(profile_, std::make_unique<RecordingReceiver>(script_.calls)), 0);
+    ASSERT_NE(script_.subscriber, nullptr);
+    script_.subscriber->ConnectResult(72, 5, 9, 9);
+    script_.subscriber->PrinterIdle();
+    script_.subscriber->Terminate(3, 4);
+    const std::vector<std::uint8_t> bytes = {1, 0};
+    script_.subscriber->ReadMessage(Variant{kVtByteArray, bytes});
+  }
+  // The receiver is deleted only once its subscription has ended.
+  EXPECT_EQ(script_.calls, (Calls{"create", "advise", "connect", "connect-result 72 5", "idle", "terminate 3 4",
+                                  "message 2", "unadvise 77", "receiver deleted", "release"}));
 }
 
 TEST_F(HostLinkConnectionTest, CreationFailureIsLoggedWithItsCode) {
   // The run step failing: its own code is the one reported.
   script_.createResult = static_cast<platform::HRESULT>(0x80080004u);
-  HostLinkConnection connection(factory_, log_, window_);
-  EXPECT_EQ(connection.SetUp(profile_), -1);
+  HostLinkConnection connection(factory_, log_);
+  EXPECT_EQ(connection.SetUp(profile_, receiver()), -1);
   EXPECT_EQ(connection.linkInterface(), nullptr);
   EXPECT_EQ(connection.linkState(), 0);
   ASSERT_EQ(recorder_.events.size(), 1u);
@@ -106,8 +115,8 @@ TEST_F(HostLinkConnectionTest, CreationFailureIsLoggedWithItsCode) {
 TEST_F(HostLinkConnectionTest, SubscriptionFailureIsLoggedAndTheLinkKeptForTeardown) {
   script_.adviseResult = platform::kEFail;
   {
-    HostLinkConnection connection(factory_, log_, window_);
-    EXPECT_EQ(connection.SetUp(profile_), -1);
+    HostLinkConnection connection(factory_, log_);
+    EXPECT_EQ(connection.SetUp(profile_, receiver()), -1);
     EXPECT_EQ(connection.linkState(), 0);
     ASSERT_EQ(recorder_.events.size(), 1u);
     EXPECT_EQ(eventText(0, 1), "GetIDispatch failed");
@@ -120,8 +129,8 @@ TEST_F(HostLinkConnectionTest, SubscriptionFailureIsLoggedAndTheLinkKeptForTeard
 TEST_F(HostLinkConnectionTest, ConnectFailureReleasesTheLinkAtOnce) {
   script_.connectResult = platform::kEInvalidArg;
   {
-    HostLinkConnection connection(factory_, log_, window_);
-    EXPECT_EQ(connection.SetUp(profile_), -1);
+    HostLinkConnection connection(factory_, log_);
+    EXPECT_EQ(connection.SetUp(profile_, receiver()), -1);
     EXPECT_EQ(connection.linkInterface(), nullptr);
     EXPECT_EQ(connection.linkState(), 0);
     ASSERT_EQ(recorder_.events.size(), 1u);
@@ -134,16 +143,16 @@ TEST_F(HostLinkConnectionTest, ConnectFailureReleasesTheLinkAtOnce) {
 }
 
 TEST_F(HostLinkConnectionTest, SecondSetUpReleasesTheFirstLink) {
-  HostLinkConnection connection(factory_, log_, window_);
-  ASSERT_EQ(connection.SetUp(profile_), 0);
-  ASSERT_EQ(connection.SetUp(profile_), 0);
+  HostLinkConnection connection(factory_, log_);
+  ASSERT_EQ(connection.SetUp(profile_, receiver()), 0);
+  ASSERT_EQ(connection.SetUp(profile_, receiver()), 0);
   EXPECT_EQ(script_.calls, (Calls{"create", "advise", "connect", "release", "create", "advise", "connect"}));
 }
 
 TEST_F(HostLinkConnectionTest, TheLinkIsHeldOnceSetUp) {
-  HostLinkConnection connection(factory_, log_, window_);
+  HostLinkConnection connection(factory_, log_);
   EXPECT_EQ(connection.linkInterface(), nullptr);
-  ASSERT_EQ(connection.SetUp(profile_), 0);
+  ASSERT_EQ(connection.SetUp(profile_, receiver()), 0);
   ASSERT_NE(connection.linkInterface(), nullptr);
   EXPECT_EQ(connection.linkInterface()->WriteMessage(Variant{}), platform::kSOk);
   EXPECT_EQ(script_.calls.back(), "write");
@@ -158,8 +167,8 @@ class FatalPaths : public HostLinkConnectionTest {
 
 TEST_F(FatalPaths, ExceptionDuringSetUpIsFatalAtLine391) {
   script_.throwComErrorOnConnect = true;
-  HostLinkConnection connection(factory_, log_, window_);
-  EXPECT_EXIT(connection.SetUp(profile_), ::testing::ExitedWithCode(255), "COM Exception.*MainFrm at line 391");
+  HostLinkConnection connection(factory_, log_);
+  EXPECT_EXIT(connection.SetUp(profile_, receiver()), ::testing::ExitedWithCode(255), "COM Exception.*MainFrm at line 391");
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "agent/jobs/print_intake.h"
-#include "agent/jobs/print_jobs.h"
-#include "agent/render/render_state.h"
+#include "agent/jobs/print_job.h"
+#include "agent/render/renderer.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
@@ -29,19 +29,19 @@ TEST(IntakeToDisk, ReportSpanningMessagesLandsInItsCountedFile) {
   fakes::HostLinkScript host;
   fakes::FakeHostLink link{host};
   files.add("/spool/Pay_Run-99998.lis", "older");
-  RenderState render(printers, files);
-  PrintJobs jobs(settings, printers, files, render, events.log);
-  PrintIntake intake(settings, jobs, &link, events.log, clock, files);
+  Renderer renderer(printers, files);
+  PrintJob job(settings, printers, files, renderer, events.log);
+  PrintIntake intake(settings, job, &link, events.log, clock, files);
 
   const std::string head = std::string("\x01\x00\x00\x00\x02\x20", 6) + "PAY " +
                            "Pay Run                       " + "\r\nPage 1\f";
   const std::string tail = std::string("\x01\x00\x00\x00", 4) + "\x0e\x03Page 2\f\x02/";
   for (const std::string& message : {head, tail}) {
     const Bytes bytes = bytesOf(message);
-    intake.ReadMessage(Variant{kVtByteArray, bytes});
+    intake.receive(Variant{kVtByteArray, bytes});
   }
 
-  EXPECT_FALSE(jobs.jobOpen());
+  EXPECT_FALSE(job.jobOpen());
   EXPECT_EQ(files.content("/spool/Pay_Run-99998.lis"), "older");
   EXPECT_EQ(files.content("/spool/Pay_Run-99999.lis"),
             "\r\nPage 1\r\n^EJECT\r\n   Page 2\r\n");

@@ -10,7 +10,7 @@
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_host_link.h"
-#include "tests/fakes/recording_job_sink.h"
+#include "tests/fakes/recording_job.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/jobs/jobs_test_helpers.h"
 
@@ -45,7 +45,7 @@ const std::vector<std::uint8_t> kAck{0x01, 0, 0, 0, 0, 0};
 class PrintIntakeTest : public ::testing::Test {
  protected:
   PrintIntake& intake(JobSettings settings = {}) {
-    intake_ = std::make_unique<PrintIntake>(std::move(settings), sink, &link, events.log, clock, files);
+    intake_ = std::make_unique<PrintIntake>(std::move(settings), job, &link, events.log, clock, files);
     return *intake_;
   }
   void feed(const std::vector<Bytes>& messages) {
@@ -53,7 +53,7 @@ class PrintIntakeTest : public ::testing::Test {
   }
 
   RecordedEventLog events;
-  fakes::RecordingJobSink sink;
+  fakes::RecordingJob job;
   fakes::FakeClock clock{12345};
   fakes::FakeFileSystem files;
   fakes::HostLinkScript host;
@@ -69,7 +69,7 @@ TEST_F(PrintIntakeTest, MessagesShorterThanTwoBytesAreRejectedWithoutAcknowledge
   }
   EXPECT_EQ(events.lines(), (Lines{"processprint error in print command header or structure",
                                    "processprint error in print command header or structure"}));
-  EXPECT_TRUE(sink.calls.empty());
+  EXPECT_TRUE(job.calls.empty());
   EXPECT_TRUE(host.messages.empty());
 }
 
@@ -89,12 +89,12 @@ class PrintIntakeRouting : public PrintIntakeTest, public ::testing::WithParamIn
 
 TEST_P(PrintIntakeRouting, RoutesMessagesToTheJob) {
   const RoutingCase& c = GetParam();
-  sink.startSucceeds = c.startSucceeds;
+  job.startSucceeds = c.startSucceeds;
   intake(c.settings);
   feed(c.messages);
-  EXPECT_EQ(sink.calls, c.calls);
+  EXPECT_EQ(job.calls, c.calls);
   EXPECT_EQ(events.lines(), c.events);
-  EXPECT_EQ(sink.open, c.openAfter);
+  EXPECT_EQ(job.open, c.openAfter);
   // Every message of two bytes or more is acknowledged exactly once.
   ASSERT_EQ(host.messages.size(), c.messages.size());
   for (const auto& ack : host.messages) EXPECT_EQ(ack, kAck);
@@ -219,10 +219,10 @@ TEST_F(PrintIntakeTest, OptionBitsFollowTheProfile) {
        }), "start 0x7e"},
   };
   for (const auto& c : cases) {
-    sink.calls.clear();
+    job.calls.clear();
     intake(c.settings).processprint(header("F", "R", "\r"));
-    const auto found = std::find(sink.calls.begin(), sink.calls.end(), c.start);
-    EXPECT_NE(found, sink.calls.end()) << c.name;
+    const auto found = std::find(job.calls.begin(), job.calls.end(), c.start);
+    EXPECT_NE(found, job.calls.end()) << c.name;
   }
 }
 
@@ -233,10 +233,10 @@ TEST_F(PrintIntakeTest, PrintToFileChoosesTheNameBeforeStartingWithSanitisedForm
   s.ptfPath = "/out/";
   clock.now = 7;
   intake(s).processprint(header("../a", "Rep/1", "\r"));
-  ASSERT_GE(sink.calls.size(), 3u);
-  EXPECT_EQ(sink.calls[0], "file /out/..+a-Rep+1-00007.dat");
-  EXPECT_EQ(sink.calls[1], "report Rep+1");
-  EXPECT_EQ(sink.calls[2], "start 0x04");
+  ASSERT_GE(job.calls.size(), 3u);
+  EXPECT_EQ(job.calls[0], "file /out/..+a-Rep+1-00007.dat");
+  EXPECT_EQ(job.calls[1], "report Rep+1");
+  EXPECT_EQ(job.calls[2], "start 0x04");
 }
 
 TEST_F(PrintIntakeTest, FormNameKeepsItsBlankInTheFileNameUnderJetform) {
@@ -246,13 +246,13 @@ TEST_F(PrintIntakeTest, FormNameKeepsItsBlankInTheFileNameUnderJetform) {
   s.ptfPath = "/out/";
   clock.now = 7;
   intake(s).processprint(header("A B", "Rep 1", "\r"));
-  ASSERT_FALSE(sink.calls.empty());
-  EXPECT_EQ(sink.calls[0], "file /out/A B-Rep_1-00007.lis");
+  ASSERT_FALSE(job.calls.empty());
+  EXPECT_EQ(job.calls[0], "file /out/A B-Rep_1-00007.lis");
 }
 
 TEST_F(PrintIntakeTest, NoFileNameWithoutPrintToFile) {
   intake().processprint(header("F", "R", "\r"));
-  for (const auto& call : sink.calls) EXPECT_NE(call.rfind("file ", 0), 0u) << call;
+  for (const auto& call : job.calls) EXPECT_NE(call.rfind("file ", 0), 0u) << call;
   EXPECT_TRUE(files.opened.empty());
 }
 
@@ -266,12 +266,12 @@ TEST_F(PrintIntakeTest, ReceiveRejectsAnythingButAByteArray) {
       EXPECT_EQ(error.code(), platform::kEInvalidArg);
     }
   }
-  EXPECT_TRUE(sink.calls.empty());
+  EXPECT_TRUE(job.calls.empty());
   EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(PrintIntakeTest, AcknowledgementWithoutLinkFailsWithEPointer) {
-  PrintIntake withoutLink({}, sink, nullptr, events.log, clock, files);
+  PrintIntake withoutLink({}, job, nullptr, events.log, clock, files);
   try {
     withoutLink.receive(Variant{kVtByteArray, continuation("x")});
     ADD_FAILURE() << "no failure without a link";
@@ -290,39 +290,22 @@ TEST_F(PrintIntakeTest, OverlongMessageIsCutToTheIntakeBufferAndAcknowledgedOnce
   data.replace(8300, 2, kEnd);  // beyond the cut: never seen
   const Bytes message = bytesOf(std::string("\x01\x00\x00\x00", 4) + data);
   ASSERT_EQ(message.size(), 9000u);
-  sink.open = true;
+  job.open = true;
   intake().receive(Variant{kVtByteArray, message});
 
   EXPECT_EQ(events.lines(), (Lines{"processprint message longer than 8208 bytes, cut|9000"}));
-  EXPECT_EQ(sink.data.size(), PrintIntake::kIntakeBufferSize - 4);
-  EXPECT_TRUE(sink.open);  // the terminator lay beyond the cut
+  EXPECT_EQ(job.data.size(), PrintIntake::kIntakeBufferSize - 4);
+  EXPECT_TRUE(job.open);  // the terminator lay beyond the cut
   EXPECT_EQ(host.messages.size(), 1u);
 }
 
 TEST_F(PrintIntakeTest, MessageOfExactlyTheBufferSizeIsWhole) {
   const Bytes message = continuation(std::string(PrintIntake::kIntakeBufferSize - 6, 'b') + kEnd);
-  sink.open = true;
+  job.open = true;
   intake().receive(Variant{kVtByteArray, message});
   EXPECT_TRUE(events.lines().empty());
-  EXPECT_FALSE(sink.open);
-  EXPECT_EQ(sink.data.size(), PrintIntake::kIntakeBufferSize - 6);
-}
-
-TEST(PrintIntakeDeathTest, WrongTypeEndsTheAgentAsComException) {
-  test::TempRoot root;  // the fatal report also goes to the event log under the root
-  EXPECT_EXIT(
-      {
-        RecordedEventLog events;
-        fakes::RecordingJobSink sink;
-        fakes::FakeClock clock;
-        fakes::FakeFileSystem files;
-        fakes::HostLinkScript host;
-        fakes::FakeHostLink link{host};
-        PrintIntake intake({}, sink, &link, events.log, clock, files);
-        const Bytes message = continuation("x");
-        intake.ReadMessage(Variant{kVtUi1, message});
-      },
-      ::testing::ExitedWithCode(255), "COM Exception");
+  EXPECT_FALSE(job.open);
+  EXPECT_EQ(job.data.size(), PrintIntake::kIntakeBufferSize - 6);
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ TEST_P(MalformedBitmapTest, IsReportedOnceAndTheMacroIsSent) {
   files.add("forms\\LOGO.bmp", file);
   files.add("forms\\LOGO.mac", std::string_view("M"));
   std::vector<std::string> reported;
-  state.badBitmapFile = [&](std::string_view path) { reported.emplace_back(path); };
+  state.context.badBitmapFile = [&](std::string_view path) { reported.emplace_back(path); };
   ASSERT_EQ(print(imageCommand("LOGO")), 0);
   EXPECT_EQ(reported, std::vector<std::string>{"forms\\LOGO.bmp"});
   EXPECT_EQ(log().count(Call::CreateDIBitmap), 0);
@@ -258,13 +258,13 @@ TEST(LoadPathTest, PathsLongerThan111CharactersAreRefused) {
 }
 
 TEST_F(BitmapTest, LongComposedPathOpensNoFile) {
-  state.loadDirectory = std::string(100, 'd');
+  state.context.loadDirectory = std::string(100, 'd');
   ASSERT_EQ(print(imageCommand("LONGNAME")), 0);
   EXPECT_TRUE(files.opened.empty());
 }
 
 TEST_F(BitmapTest, NeitherFileMeansNothingHappens) {
-  state.badBitmapFile = [](std::string_view path) { ADD_FAILURE() << "an absent file is silent: " << path; };
+  state.context.badBitmapFile = [](std::string_view path) { ADD_FAILURE() << "an absent file is silent: " << path; };
   ASSERT_EQ(print(imageCommand("NONE") + "A\n"), 0);
   EXPECT_EQ(log().count(Call::Escape), 0);
   EXPECT_EQ(log().count(Call::CreateDIBitmap), 0);

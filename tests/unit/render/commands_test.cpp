@@ -52,60 +52,60 @@ TEST_P(CommandTest, SetsItsField) {
 INSTANTIATE_TEST_SUITE_P(
     Letters, CommandTest,
     ::testing::Values(
-        CommandCase{"TopMargin", command('%', "25"), [](auto& s) { return s.topMargin; }, 25},
-        CommandCase{"LeftMargin", command('&', "30"), [](auto& s) { return s.leftMargin; }, 30},
-        CommandCase{"LinePitch", command('@', "80"), [](auto& s) { return s.linePitch; }, 80},
-        CommandCase{"CharPitch", command('A', "120"), [](auto& s) { return s.charPitch; }, 120},
-        CommandCase{"Underline", command('B', "1"), [](auto& s) { return s.underline; }, 1},
-        CommandCase{"StrokeWeight", command('C', "g"), [](auto& s) { return s.strokeWeight; }, -7},
-        CommandCase{"Italic", command('D', "1"), [](auto& s) { return s.italic; }, 1},
-        CommandCase{"Orientation", command('E', "1"), [](auto& s) { return s.orientation; }, 1},
-        CommandCase{"Typeface", command('G', "3"), [](auto& s) { return s.typeface; }, 3},
-        CommandCase{"FontHeight", command('I', "100"), [](auto& s) { return s.fontHeight; }, 100},
-        CommandCase{"PaperSource", command('"', "1"), [](auto& s) { return s.paperSource; }, 1},
-        CommandCase{"Duplex", command('q', "1"), [](auto& s) { return s.duplex; }, 1},
-        CommandCase{"ProportionalSwitchesToArial", command('H', "1"), [](auto& s) { return s.typeface; }, 2},
+        CommandCase{"TopMargin", command('%', "25"), [](auto& s) { return s.format.topMargin; }, 25},
+        CommandCase{"LeftMargin", command('&', "30"), [](auto& s) { return s.format.leftMargin; }, 30},
+        CommandCase{"LinePitch", command('@', "80"), [](auto& s) { return s.format.linePitch; }, 80},
+        CommandCase{"CharPitch", command('A', "120"), [](auto& s) { return s.format.charPitch; }, 120},
+        CommandCase{"Underline", command('B', "1"), [](auto& s) { return s.format.underline; }, 1},
+        CommandCase{"StrokeWeight", command('C', "g"), [](auto& s) { return s.format.strokeWeight; }, -7},
+        CommandCase{"Italic", command('D', "1"), [](auto& s) { return s.format.italic; }, 1},
+        CommandCase{"Orientation", command('E', "1"), [](auto& s) { return s.format.orientation; }, 1},
+        CommandCase{"Typeface", command('G', "3"), [](auto& s) { return s.format.typeface; }, 3},
+        CommandCase{"FontHeight", command('I', "100"), [](auto& s) { return s.format.fontHeight; }, 100},
+        CommandCase{"PaperSource", command('"', "1"), [](auto& s) { return s.format.paperSource; }, 1},
+        CommandCase{"Duplex", command('q', "1"), [](auto& s) { return s.format.duplex; }, 1},
+        CommandCase{"ProportionalSwitchesToArial", command('H', "1"), [](auto& s) { return s.format.typeface; }, 2},
         CommandCase{"ProportionalKeepsTimes", command('G', "3") + command('H', "1"),
-                    [](auto& s) { return s.typeface; }, 3},
+                    [](auto& s) { return s.format.typeface; }, 3},
         CommandCase{"FixedSwitchesBackToCourier", command('G', "4") + command('H', "0"),
-                    [](auto& s) { return s.typeface; }, 0},
+                    [](auto& s) { return s.format.typeface; }, 0},
         CommandCase{"FixedKeepsCourierOne", command('G', "1") + command('H', "0"),
-                    [](auto& s) { return s.typeface; }, 1},
+                    [](auto& s) { return s.format.typeface; }, 1},
         CommandCase{"NegativeTypefaceCountsAsLowForSpacing", command('G', "a") + command('H', "1"),
-                    [](auto& s) { return s.typeface; }, 2},
-        CommandCase{"FixedLayoutIgnoresTopMargin", command('%', "25"), [](auto& s) { return s.topMargin; }, 0,
+                    [](auto& s) { return s.format.typeface; }, 2},
+        CommandCase{"FixedLayoutIgnoresTopMargin", command('%', "25"), [](auto& s) { return s.format.topMargin; }, 0,
                     OPT_FIXED_LAYOUT},
-        CommandCase{"FixedLayoutIgnoresLeftMargin", command('&', "25"), [](auto& s) { return s.leftMargin; }, 0,
+        CommandCase{"FixedLayoutIgnoresLeftMargin", command('&', "25"), [](auto& s) { return s.format.leftMargin; }, 0,
                     OPT_FIXED_LAYOUT},
-        CommandCase{"FixedLayoutIgnoresLinePitch", command('@', "80"), [](auto& s) { return s.linePitch; }, 60,
+        CommandCase{"FixedLayoutIgnoresLinePitch", command('@', "80"), [](auto& s) { return s.format.linePitch; }, 60,
                     OPT_FIXED_LAYOUT},
-        CommandCase{"FixedLayoutIgnoresCharPitch", command('A', "120"), [](auto& s) { return s.charPitch; }, 100,
+        CommandCase{"FixedLayoutIgnoresCharPitch", command('A', "120"), [](auto& s) { return s.format.charPitch; }, 100,
                     OPT_FIXED_LAYOUT},
-        CommandCase{"FixedLayoutKeepsFontCommands", command('C', "3"), [](auto& s) { return s.strokeWeight; }, 3,
+        CommandCase{"FixedLayoutKeepsFontCommands", command('C', "3"), [](auto& s) { return s.format.strokeWeight; }, 3,
                     OPT_FIXED_LAYOUT}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RenderFixture, CommandsWithoutEffectLeaveTheFontClean) {
   ASSERT_EQ(start(), 0);
   ASSERT_EQ(print("A"), 0);
-  ASSERT_FALSE(state.fontDirty);
+  ASSERT_FALSE(state.format.fontDirty);
   for (const char letter : {' ', '/', '0', '1'}) {
     ASSERT_EQ(print(command(letter, "5")), 0);
-    EXPECT_FALSE(state.fontDirty) << letter;
+    EXPECT_FALSE(state.format.fontDirty) << letter;
   }
   for (const char letter : {'\'', '(', 'F', 'p'}) {
-    state.fontDirty = false;
+    state.format.fontDirty = false;
     ASSERT_EQ(print(command(letter, "5")), 0);
-    EXPECT_TRUE(state.fontDirty) << letter;
+    EXPECT_TRUE(state.format.fontDirty) << letter;
   }
 }
 
 TEST_F(RenderFixture, SelectorSetToItsCurrentValueDoesNotDirtyTheDevice) {
   ASSERT_EQ(start(), 0);
   ASSERT_EQ(print(command('E', "a")), 0);  // -1, the start value
-  EXPECT_FALSE(state.deviceModeDirty);
+  EXPECT_FALSE(state.format.deviceModeDirty);
   ASSERT_EQ(print(command('E', "0")), 0);
-  EXPECT_TRUE(state.deviceModeDirty);
+  EXPECT_TRUE(state.format.deviceModeDirty);
 }
 
 TEST_F(RenderFixture, ImmediateCommandsDoNotOpenAPage) {

@@ -113,7 +113,7 @@ TEST_F(RenderFixture, CacheReplacesTheOldestFontInRotation) {
   auto deleted = log().of(Call::DeleteObject);
   ASSERT_EQ(deleted.size(), 1u);
   EXPECT_EQ(deleted[0].object, created[0].object);
-  EXPECT_EQ(state.cacheLast, 0);
+  EXPECT_EQ(state.fonts.cacheLast, 0);
 
   ASSERT_EQ(print(command('C', "17") + "A"), 0);
   deleted = log().of(Call::DeleteObject);
@@ -146,10 +146,10 @@ TEST_P(MetricsTest, FollowThePitchesOfTheSelectedFont) {
   fakes::FakePrinterSystem printers;
   fakes::FakeFileSystem files;
   RenderState state(printers, files);
-  state.dpiX = state.dpiY = GetParam().dpi;
-  state.currentKey.linePitch = GetParam().linePitch;
-  state.currentKey.charPitch = GetParam().charPitch;
-  state.linePitch = 1;  // the parameters do not count, only the selected font's
+  state.document.dpiX = state.document.dpiY = GetParam().dpi;
+  state.fonts.currentKey.linePitch = GetParam().linePitch;
+  state.fonts.currentKey.charPitch = GetParam().charPitch;
+  state.format.linePitch = 1;  // the parameters do not count, only the selected font's
   EXPECT_EQ(LineHeight(state), GetParam().lineHeight);
   EXPECT_EQ(ColumnWidth(state), GetParam().columnWidth);
 }

@@ -17,7 +17,7 @@ class LoadDirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     directory = test::makeTemporaryFolder("vorn-render-");
-    state.loadDirectory = directory.string();
+    state.context.loadDirectory = directory.string();
     ASSERT_EQ(VornPrintStart(state, "Vorn: FILES", device, 0), 0);
   }
   void TearDown() override {
@@ -75,7 +75,7 @@ TEST_F(LoadDirectoryTest, NamesCannotLeaveTheLoadDirectory) {
   const auto sub = directory / "sub";
   std::filesystem::create_directory(sub);
   write("OUT.bmp", makeBmp({}));
-  state.loadDirectory = sub.string();
+  state.context.loadDirectory = sub.string();
   ASSERT_EQ(print("\x02" "2..\\OUT" + std::string(1, '\0') + "\x02" "2../OUT" + std::string(1, '\0')), 0);
   EXPECT_EQ(device.log().count(Call::CreateDIBitmap), 0);
 }

@@ -25,7 +25,7 @@ TEST_F(PageSetupTest, StartSetsTheTextConventionsAndNamesTheDocument) {
 }
 
 TEST_F(PageSetupTest, PrintToFileNamesTheOutputFile) {
-  state.outputFileName = "/srv/out/job1.prn";
+  state.context.outputFileName = "/srv/out/job1.prn";
   ASSERT_EQ(start(OPT_TO_FILE), 0);
   EXPECT_EQ(log().of(Call::StartDoc).at(0).output, std::optional<std::string>("/srv/out/job1.prn"));
 }
@@ -38,7 +38,7 @@ TEST_F(PageSetupTest, StartFailures) {
 
   log().failNth(Call::StartDoc, 1);
   EXPECT_EQ(start(), -1);
-  EXPECT_FALSE(state.docOpen);
+  EXPECT_FALSE(state.document.docOpen);
   EXPECT_EQ(print("A\n"), -1);
 }
 
@@ -51,11 +51,11 @@ TEST_F(PageSetupTest, StartWhileOpenEndsThePreviousDocument) {
   EXPECT_EQ(log().count(Call::StartDoc), 2);
   EXPECT_TRUE(log().fonts.empty());
   // Everything starts afresh: start values and an empty cache.
-  EXPECT_EQ(state.strokeWeight, 0);
-  EXPECT_EQ(state.topMargin, 0);
-  EXPECT_EQ(state.cacheLast, -1);
-  EXPECT_EQ(state.pagesStarted, 0);
-  EXPECT_TRUE(state.fontDirty);
+  EXPECT_EQ(state.format.strokeWeight, 0);
+  EXPECT_EQ(state.format.topMargin, 0);
+  EXPECT_EQ(state.fonts.cacheLast, -1);
+  EXPECT_EQ(state.document.pagesStarted, 0);
+  EXPECT_TRUE(state.format.fontDirty);
 }
 
 TEST_F(PageSetupTest, EndIsIdempotent) {
@@ -75,8 +75,8 @@ TEST_F(PageSetupTest, EndIgnoresDeviceFailures) {
   log().failEvery(Call::EndPage);
   log().failEvery(Call::EndDoc);
   VornPrintEnd(state);
-  EXPECT_FALSE(state.docOpen);
-  EXPECT_FALSE(state.pageOpen);
+  EXPECT_FALSE(state.document.docOpen);
+  EXPECT_FALSE(state.document.pageOpen);
 }
 
 TEST_F(PageSetupTest, MetricsAreReadOnce) {
@@ -85,7 +85,7 @@ TEST_F(PageSetupTest, MetricsAreReadOnce) {
   log().caps[platform::kVertRes] = 10;
   ASSERT_EQ(print(command('E', "1") + "A\n\fB\n\f"), 0);
   EXPECT_EQ(log().count(Call::GetDeviceCaps), reads);
-  EXPECT_EQ(state.pageHeight, 6600);
+  EXPECT_EQ(state.document.pageHeight, 6600);
 }
 
 TEST_F(PageSetupTest, PaperSourceChangeAppliesAtTheNextPageWithUnsetSelectorsAsNonZero) {
@@ -106,7 +106,7 @@ TEST_F(PageSetupTest, PaperSourceChangeAppliesAtTheNextPageWithUnsetSelectorsAsN
   EXPECT_EQ(order, (std::vector<Call>{Call::StartPage, Call::ResetDC, Call::StartPage}));
   EXPECT_EQ(printers.opens, 1);
   EXPECT_EQ(printers.closes, 1);
-  EXPECT_FALSE(state.deviceModeDirty);
+  EXPECT_FALSE(state.format.deviceModeDirty);
 }
 
 struct SelectorCase {
@@ -188,7 +188,7 @@ TEST_P(SettingsFailureTest, FailsThePageStartAndClosesThePrinter) {
   EXPECT_EQ(printers.opens, printers.closes);
   EXPECT_EQ(log().count(Call::StartPage), 0);
   EXPECT_EQ(log().count(Call::ResetDC), 0);
-  EXPECT_TRUE(state.deviceModeDirty);
+  EXPECT_TRUE(state.format.deviceModeDirty);
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, SettingsFailureTest,
@@ -198,19 +198,19 @@ INSTANTIATE_TEST_SUITE_P(Failures, SettingsFailureTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PageSetupTest, WithoutASettingsBufferChangesStayPending) {
-  state.deviceMode = nullptr;
+  state.context.deviceMode = nullptr;
   ASSERT_EQ(start(), 0);
   ASSERT_EQ(print(command('E', "1") + "A\n"), 0);
   EXPECT_EQ(log().count(Call::ResetDC), 0);
   EXPECT_EQ(printers.opens, 0);
-  EXPECT_TRUE(state.deviceModeDirty);
+  EXPECT_TRUE(state.format.deviceModeDirty);
 }
 
 TEST_F(PageSetupTest, ResetFailureIsIgnored) {
   ASSERT_EQ(start(), 0);
   log().failEvery(Call::ResetDC);
   EXPECT_EQ(print(command('E', "1") + "A\n"), 0);
-  EXPECT_FALSE(state.deviceModeDirty);
+  EXPECT_FALSE(state.format.deviceModeDirty);
 }
 
 }  // namespace

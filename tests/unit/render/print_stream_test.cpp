@@ -183,7 +183,7 @@ TEST_F(PrintStreamTest, EndPageCommandDrawsTextAndEndsThePage) {
   ASSERT_EQ(print("A\x02$"), 0);
   EXPECT_EQ(log().texts(), (Texts{"A"}));
   EXPECT_EQ(log().count(Call::EndPage), 1);
-  EXPECT_FALSE(state.pageOpen);
+  EXPECT_FALSE(state.document.pageOpen);
   ASSERT_EQ(print("\x02$"), 0);  // opens a page first: a blank page
   EXPECT_EQ(log().count(Call::StartPage), 2);
   EXPECT_EQ(log().count(Call::EndPage), 2);

@@ -10,6 +10,8 @@
 #include <string_view>
 
 #include "agent/render/render_state.h"
+#include "agent/render/page_setup.h"
+#include "agent/render/print_stream.h"
 #include "agent/render/vorn_print.h"
 #include "platform/device_mode.h"
 #include "tests/fakes/fake_file_system.h"
@@ -27,11 +29,11 @@ inline std::span<const std::uint8_t> bytesOf(std::string_view text) {
 class RenderFixture : public ::testing::Test {
  protected:
   RenderFixture() : deviceMode(fakes::FakePrinterSystem{}.driverSize) {
-    state.printerName = printers.printerName;
-    state.deviceMode = &deviceMode;
-    state.mainTray = 7;
-    state.altTray = 8;
-    state.loadDirectory = "forms";
+    state.context.printerName = printers.printerName;
+    state.context.deviceMode = &deviceMode;
+    state.context.mainTray = 7;
+    state.context.altTray = 8;
+    state.context.loadDirectory = "forms";
   }
 
   fakes::DeviceLog& log() { return device.log(); }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "agent/render/render_state.h"
+#include "agent/render/page_setup.h"
+#include "agent/render/print_stream.h"
 #include "agent/render/vorn_print.h"
 #include "platform/device_mode.h"
 #include "tests/fakes/fake_file_system.h"
@@ -53,9 +55,9 @@ TEST(CompleteSequencesLength, EndsOnlyBetweenCompleteSequences) {
 // One engine on a recording device.
 struct Engine {
   Engine() : deviceMode(fakes::FakePrinterSystem{}.driverSize) {
-    state.printerName = printers.printerName;
-    state.deviceMode = &deviceMode;
-    state.loadDirectory = "forms";
+    state.context.printerName = printers.printerName;
+    state.context.deviceMode = &deviceMode;
+    state.context.loadDirectory = "forms";
   }
 
   // The calls as comparable text.

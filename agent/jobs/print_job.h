@@ -9,7 +9,7 @@
 #include <string>
 
 #include "agent/jobs/job_settings.h"
-#include "agent/jobs/job_sink.h"
+#include "agent/jobs/job_operations.h"
 
 namespace vorn::platform {
 class DeviceContext;
@@ -21,42 +21,41 @@ class PrinterSystem;
 namespace vorn {
 
 class AgentEventLog;
-struct RenderState;
+class Renderer;
 
 // Document names are this prefix followed by the report name.
 inline constexpr std::string_view kDocumentNamePrefix = "Vorn: ";
 
-class PrintJobs final : public JobSink {
+class PrintJob final : public JobOperations {
  public:
-  // `render` is the agent's one engine state. Every reference must outlive this object.
-  PrintJobs(JobSettings settings, platform::PrinterSystem& printers, platform::FileSystem& files,
-            RenderState& render, AgentEventLog& events);
+  // `renderer` is the agent's one rendering engine. Every reference must outlive this object.
+  PrintJob(JobSettings settings, platform::PrinterSystem& printers, platform::FileSystem& files,
+            Renderer& renderer, AgentEventLog& events);
   // An open job is not ended here: the owner calls jobend() while its own
   // teardown runs, so that a failure there is reported as such.
-  ~PrintJobs() override;
-  PrintJobs(const PrintJobs&) = delete;
-  PrintJobs& operator=(const PrintJobs&) = delete;
+  ~PrintJob() override;
+  PrintJob(const PrintJob&) = delete;
+  PrintJob& operator=(const PrintJob&) = delete;
 
-  bool jobOpen() const override { return jobOpen_; }
+  bool jobOpen() const { return jobOpen_; }
   void setReportName(std::string reportName) override { reportName_ = std::move(reportName); }
   void setOutputFileName(std::string fileName) override { outputFileName_ = std::move(fileName); }
   std::string documentName() const;
 
   // Each of these is an agent entry point: an exception escaping it ends
-  // the agent through FatalError.
+  // the agent through FatalError at its own site.
   void jobstart(std::uint32_t options) override;
-  void jobdata(std::span<const std::uint8_t> block, bool last) override;
+  bool jobdata(std::span<const std::uint8_t> block, bool last) override;
   void jobend() override;
 
  private:
-  void startJob(std::uint32_t options);
-  void feedJob(std::span<const std::uint8_t> block, bool last);
-  void endJob();
+  // Closes the open job, inside the guard of the operation that ends it.
+  void closeJob();
 
   JobSettings settings_;
   platform::PrinterSystem& printers_;
   platform::FileSystem& files_;
-  RenderState& render_;
+  Renderer& renderer_;
   AgentEventLog& events_;
 
   bool jobOpen_ = false;

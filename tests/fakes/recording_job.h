@@ -8,18 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "agent/jobs/job_sink.h"
+#include "agent/jobs/job_operations.h"
 
 namespace vorn::fakes {
 
-class RecordingJobSink final : public JobSink {
+class RecordingJob final : public JobOperations {
  public:
   bool startSucceeds = true;
   bool open = false;
   std::vector<std::string> calls;
   std::string data;  // the bytes of every block passed while open
 
-  bool jobOpen() const override { return open; }
   void setReportName(std::string reportName) override { calls.push_back("report " + reportName); }
   void setOutputFileName(std::string fileName) override { calls.push_back("file " + fileName); }
   void jobstart(std::uint32_t options) override {
@@ -28,10 +27,11 @@ class RecordingJobSink final : public JobSink {
     calls.emplace_back(text);
     open = startSucceeds;
   }
-  void jobdata(std::span<const std::uint8_t> block, bool last) override {
+  bool jobdata(std::span<const std::uint8_t> block, bool last) override {
     std::string bytes(block.begin(), block.end());
     calls.push_back("data '" + bytes + "'" + (last ? " last" : ""));
     if (open) data += bytes;
+    return open;
   }
   void jobend() override {
     if (!open) return;

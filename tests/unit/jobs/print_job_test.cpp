@@ -1,10 +1,9 @@
-#include "agent/jobs/print_jobs.h"
+#include "agent/jobs/print_job.h"
 
 #include <gtest/gtest.h>
 #include <string>
 
 #include "agent/diag/exceptions.h"
-#include "agent/render/render_state.h"
 #include "agent/render/vorn_print.h"
 #include "platform/device_mode.h"
 #include "platform/error.h"
@@ -30,19 +29,21 @@ JobSettings targetSettings(OutputTarget target) {
 
 // The jobs run the real engine; its device contexts record what it does and
 // fail where the device log is told to.
-class PrintJobsTest : public ::testing::Test {
+class PrintJobTest : public ::testing::Test {
  protected:
-  PrintJobsTest() {
+  PrintJobTest() {
     printers.printerName = "Laser 5";
     printers.deviceLog = device;
-    render.deviceMode = &deviceMode;
+    RenderContext context;
+    context.deviceMode = &deviceMode;
+    renderer.setContext(std::move(context));
   }
 
-  PrintJobs& jobs(JobSettings settings) {
-    jobs_ = std::make_unique<PrintJobs>(std::move(settings), printers, files, render, events.log);
-    jobs_->setReportName("Daily");
-    jobs_->setOutputFileName("/out/Daily.dat");
-    return *jobs_;
+  PrintJob& jobs(JobSettings settings) {
+    job_ = std::make_unique<PrintJob>(std::move(settings), printers, files, renderer, events.log);
+    job_->setReportName("Daily");
+    job_->setOutputFileName("/out/Daily.dat");
+    return *job_;
   }
 
   // What the engine drew, line by line.
@@ -53,10 +54,10 @@ class PrintJobsTest : public ::testing::Test {
   fakes::FakeFileSystem files;
   std::shared_ptr<fakes::DeviceLog> device = std::make_shared<fakes::DeviceLog>();
   platform::DeviceMode deviceMode{platform::DeviceMode::kPublicSize};
-  RenderState render{printers, files};
+  Renderer renderer{printers, files};
 
  private:
-  std::unique_ptr<PrintJobs> jobs_;
+  std::unique_ptr<PrintJob> job_;
 };
 
 TEST(OutputTargetSelection, DirectToDiskCountsOnlyWithPrintToFile) {
@@ -71,10 +72,10 @@ TEST(OutputTargetSelection, DirectToDiskCountsOnlyWithPrintToFile) {
   EXPECT_FALSE(s.needsPrinter());
 }
 
-class RendererTargets : public PrintJobsTest, public ::testing::WithParamInterface<OutputTarget> {};
+class RendererTargets : public PrintJobTest, public ::testing::WithParamInterface<OutputTarget> {};
 
 TEST_P(RendererTargets, JobRunsThroughTheEngineOnItsOwnDeviceContext) {
-  PrintJobs& job = jobs(targetSettings(GetParam()));
+  PrintJob& job = jobs(targetSettings(GetParam()));
   job.jobstart(OPT_TO_FILE | OPT_EJECT_MARK);
   ASSERT_TRUE(job.jobOpen());
   EXPECT_EQ(printers.dcsCreated, 1);  // for "Laser 5": the fake makes none for another printer
@@ -83,12 +84,11 @@ TEST_P(RendererTargets, JobRunsThroughTheEngineOnItsOwnDeviceContext) {
   ASSERT_EQ(docs.size(), 1u);
   EXPECT_EQ(docs[0].text, "Vorn: Daily");
   EXPECT_EQ(docs[0].output, std::optional<std::string>("/out/Daily.dat"));  // the document's output file
-  EXPECT_EQ(render.options, OPT_TO_FILE | OPT_EJECT_MARK);
   EXPECT_EQ(printers.dcsLive, 1);
 
   job.jobdata(bytesOf("abc\r\n"), false);
-  job.jobdata(bytesOf("def\r\n"), true);
-  EXPECT_EQ(drawn(), (Lines{"abc", "def"}));
+  job.jobdata(bytesOf("def\r\n\f"), true);
+  EXPECT_EQ(drawn(), (Lines{"abc", "def", "^EJECT"}));  // the options reached the engine
 
   job.jobend();
   EXPECT_FALSE(job.jobOpen());
@@ -99,7 +99,7 @@ TEST_P(RendererTargets, JobRunsThroughTheEngineOnItsOwnDeviceContext) {
 }
 
 TEST_P(RendererTargets, DocumentWithoutTheFileOptionHasNoOutputFile) {
-  PrintJobs& job = jobs(targetSettings(GetParam()));
+  PrintJob& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   const auto docs = device->of(Call::StartDoc);
   ASSERT_EQ(docs.size(), 1u);
@@ -108,7 +108,7 @@ TEST_P(RendererTargets, DocumentWithoutTheFileOptionHasNoOutputFile) {
 
 TEST_P(RendererTargets, FailedCreateDCLeavesTheJobClosed) {
   printers.failCreateDC = true;
-  PrintJobs& job = jobs(targetSettings(GetParam()));
+  PrintJob& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   EXPECT_FALSE(job.jobOpen());
   EXPECT_TRUE(device->calls.empty());
@@ -127,7 +127,7 @@ TEST_P(RendererTargets, RefusedStartDeletesTheDeviceContext) {
     *device = {};
     device->failEvery(c.refused);
     RecordedEventLog log;
-    PrintJobs job(targetSettings(GetParam()), printers, files, render, log.log);
+    PrintJob job(targetSettings(GetParam()), printers, files, renderer, log.log);
     job.jobstart(0);
     EXPECT_FALSE(job.jobOpen());
     EXPECT_EQ(printers.dcsLive, 0);
@@ -140,7 +140,7 @@ TEST_P(RendererTargets, RefusedStartDeletesTheDeviceContext) {
 
 TEST_P(RendererTargets, RenderingFailureEndsTheJobAtOnce) {
   device->failEvery(Call::EndPage);  // the form feed's page end
-  PrintJobs& job = jobs(targetSettings(GetParam()));
+  PrintJob& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   job.jobdata(bytesOf("one\r\n"), false);
   EXPECT_TRUE(job.jobOpen());
@@ -155,7 +155,7 @@ TEST_P(RendererTargets, RenderingFailureEndsTheJobAtOnce) {
 
 TEST_P(RendererTargets, FailedDocumentEndIsReportedWithTheSystemError) {
   device->failEvery(Call::EndDoc);
-  PrintJobs& job = jobs(targetSettings(GetParam()));
+  PrintJob& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   job.jobdata(bytesOf("one\r\n"), true);
   job.jobend();
@@ -166,7 +166,7 @@ TEST_P(RendererTargets, FailedDocumentEndIsReportedWithTheSystemError) {
 }
 
 TEST_P(RendererTargets, EmptyBlockLeavesTheJobOpen) {
-  PrintJobs& job = jobs(targetSettings(GetParam()));
+  PrintJob& job = jobs(targetSettings(GetParam()));
   job.jobstart(0);
   job.jobdata({}, true);
   EXPECT_TRUE(job.jobOpen());
@@ -174,7 +174,7 @@ TEST_P(RendererTargets, EmptyBlockLeavesTheJobOpen) {
 }
 
 TEST_P(RendererTargets, EveryJobGetsAFreshDeviceContext) {
-  PrintJobs& job = jobs(targetSettings(GetParam()));
+  PrintJob& job = jobs(targetSettings(GetParam()));
   for (int i = 0; i < 3; ++i) {
     job.jobstart(0);
     job.jobend();
@@ -189,18 +189,18 @@ INSTANTIATE_TEST_SUITE_P(Targets, RendererTargets,
                            return info.param == OutputTarget::spoolerDevice ? "Spooler" : "PrintToFile";
                          });
 
-TEST_F(PrintJobsTest, ClosedJobIgnoresDataAndEnd) {
-  PrintJobs& job = jobs(targetSettings(OutputTarget::spoolerDevice));
+TEST_F(PrintJobTest, ClosedJobIgnoresDataAndEnd) {
+  PrintJob& job = jobs(targetSettings(OutputTarget::spoolerDevice));
   job.jobdata(bytesOf("x\r\n"), true);
   job.jobend();
   EXPECT_TRUE(device->calls.empty());
   EXPECT_TRUE(events.lines().empty());
 }
 
-TEST_F(PrintJobsTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
+TEST_F(PrintJobTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
   JobSettings s = targetSettings(OutputTarget::directToDisk);
   s.jetform = true;
-  PrintJobs& job = jobs(s);
+  PrintJob& job = jobs(s);
   job.jobstart(0x6C);
   ASSERT_TRUE(job.jobOpen());
   EXPECT_EQ(files.openFiles, 1);
@@ -215,13 +215,13 @@ TEST_F(PrintJobsTest, DirectToDiskWritesTranslatedTextToTheOutputFile) {
   EXPECT_TRUE(events.lines().empty());
 }
 
-TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOnlyWhenTheNameHasNoCounter) {
+TEST_F(PrintJobTest, DirectToDiskReplacesAnEarlierFileOnlyWhenTheNameHasNoCounter) {
   for (const std::uint16_t pattern : {2, 3}) {
     RecordedEventLog log;
     fakes::FakeFileSystem disk;
     JobSettings s = targetSettings(OutputTarget::directToDisk);
     s.ptfOpt = pattern;
-    PrintJobs job(s, printers, disk, render, log.log);
+    PrintJob job(s, printers, disk, renderer, log.log);
     job.setOutputFileName("/out/Daily.dat");
     for (const char* text : {"first report, longer", "second"}) {
       job.jobstart(0);
@@ -237,9 +237,9 @@ TEST_F(PrintJobsTest, DirectToDiskReplacesAnEarlierFileOnlyWhenTheNameHasNoCount
   }
 }
 
-TEST_F(PrintJobsTest, DirectToDiskOpenFailureReportsTheFileCause) {
+TEST_F(PrintJobTest, DirectToDiskOpenFailureReportsTheFileCause) {
   files.createError = platform::kErrorSharingViolation;
-  PrintJobs& job = jobs(targetSettings(OutputTarget::directToDisk));
+  PrintJob& job = jobs(targetSettings(OutputTarget::directToDisk));
   job.jobstart(0);
   EXPECT_FALSE(job.jobOpen());
   EXPECT_EQ(events.lines(),
@@ -249,8 +249,8 @@ TEST_F(PrintJobsTest, DirectToDiskOpenFailureReportsTheFileCause) {
   EXPECT_TRUE(files.writeSizes.empty());
 }
 
-TEST_F(PrintJobsTest, DocumentNameOfEmptyReport) {
-  PrintJobs& job = jobs(targetSettings(OutputTarget::spoolerDevice));
+TEST_F(PrintJobTest, DocumentNameOfEmptyReport) {
+  PrintJob& job = jobs(targetSettings(OutputTarget::spoolerDevice));
   job.setReportName("");
   EXPECT_EQ(job.documentName(), "Vorn: ");
   job.jobstart(0);
@@ -259,16 +259,16 @@ TEST_F(PrintJobsTest, DocumentNameOfEmptyReport) {
 }
 
 // A failed write of the output file ends the agent as a framework exception.
-TEST(PrintJobsDeathTest, FailedDiskWriteIsFatal) {
+TEST(PrintJobDeathTest, FailedDiskWriteIsFatal) {
   test::TempRoot root;  // the fatal report also goes to the event log under the root
   EXPECT_EXIT(
       {
         RecordedEventLog events;
         fakes::FakePrinterSystem printers;
         fakes::FakeFileSystem files;
-        RenderState render(printers, files);
+        Renderer renderer(printers, files);
         files.writeError = platform::kErrorDiskFull;
-        PrintJobs job(targetSettings(OutputTarget::directToDisk), printers, files, render, events.log);
+        PrintJob job(targetSettings(OutputTarget::directToDisk), printers, files, renderer, events.log);
         job.setOutputFileName("out");
         job.jobstart(0);
         job.jobdata(bytesOf("text"), false);

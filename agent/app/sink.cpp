@@ -1,4 +1,6 @@
-#include "agent/hostlink/sink.h"
+#include "agent/app/sink.h"
+
+#include "agent/app/main_frame.h"
 
 namespace vorn {
 

@@ -1,18 +1,18 @@
 // The agent's receiver of the host link's events. It keeps no state: each
-// event goes on to the main window's handler of the same name.
+// event goes to the main window's handler of the same name.
 #pragma once
 
 #include <cstdint>
 
 #include "termlink/host_link.h"
-#include "agent/hostlink/main_window_events.h"
 
 namespace vorn {
 
+class CMainFrame;
+
 class sink final : public HostLinkEvents {
  public:
-  // `mainWindow` stands for the application's main window that each event looks up.
-  explicit sink(MainWindowEvents& mainWindow) : mainWindow_(mainWindow) {}
+  explicit sink(CMainFrame& mainWindow) : mainWindow_(mainWindow) {}
 
   void ConnectResult(std::int32_t code, std::int32_t detail, std::int32_t unused1,
                      std::int32_t unused2) override;
@@ -21,7 +21,7 @@ class sink final : public HostLinkEvents {
   void Terminate(std::int32_t reason, std::int32_t detail) override;
 
  private:
-  MainWindowEvents& mainWindow_;
+  CMainFrame& mainWindow_;
 };
 
 }  // namespace vorn
