@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -9,6 +10,11 @@
 #include "tests/support/environment.h"
 
 namespace vorn::test {
+
+std::string fileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // create_directory fails for a folder that exists, so two tests never share one.
 std::filesystem::path makeTemporaryFolder(std::string_view prefix, const std::filesystem::path& under) {

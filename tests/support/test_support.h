@@ -44,6 +44,9 @@ class TempRoot {
 // `prefix` and a random number; the caller removes it.
 std::filesystem::path makeTemporaryFolder(std::string_view prefix, const std::filesystem::path& under = {});
 
+// A file's bytes; empty when it cannot be read.
+std::string fileText(const std::filesystem::path& path);
+
 // One line of <root>/log/events.jsonl. Texts are as in the file (UTF-8).
 struct LoggedEvent {
   std::string time;    // "2026-12-09T10:15:02.123Z"

@@ -22,12 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::eventually;
 
-std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::fileText;
 
 std::vector<std::string> splitZeros(const std::string& block) {
   std::vector<std::string> strings;

@@ -27,12 +27,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::eventually;
 
-std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::fileText;
 
 // Alive and not a zombie (an ended service is reaped by whoever inherits it).
 bool running(int pid) {

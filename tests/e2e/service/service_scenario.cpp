@@ -14,12 +14,7 @@
 namespace vorn::e2e {
 namespace {
 
-std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::fileText;
 
 std::uint32_t field(const std::string& json, const std::string& name) {
   std::smatch match;

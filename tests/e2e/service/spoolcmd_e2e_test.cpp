@@ -60,12 +60,7 @@ TEST(SpoolcmdE2e, HelpArgumentErrorsAndAnUninstalledService) {
                       });
 }
 
-std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::fileText;
 
 TEST(SpoolcmdE2e, CreateStartStopDelete) {
   ServiceScenario scenario;

@@ -17,13 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::string eventLine(const LoggedEvent& event) {
   return event.strings.at(1).value_or("") + " | " + event.strings.at(2).value_or("");
 }
