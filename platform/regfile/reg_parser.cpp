@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -111,10 +110,7 @@ std::string utf8FromUtf16File(std::span<const std::uint8_t> bytes) {
 // A zero byte anywhere, or a carriage return that does not end a line, is a
 // fault of the line that holds it.
 void checkControlCharacters(std::string_view text) {
-  std::size_t fault = std::string_view::npos;
-  if (const void* zero = std::memchr(text.data(), '\0', text.size())) {
-    fault = static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
-  }
+  std::size_t fault = text.find('\0');
   for (std::size_t pos = text.find('\r'); pos < fault; pos = text.find('\r', pos + 1)) {
     if (pos + 1 < text.size() && text[pos + 1] != '\n') {
       fault = pos;
