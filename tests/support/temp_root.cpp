@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -11,9 +11,13 @@
 
 namespace vorn::test {
 
+// Streamed through rdbuf, which stops at a read error instead of throwing:
+// a file under /proc fails with ESRCH once its process has ended.
 std::string fileText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 // create_directory fails for a folder that exists, so two tests never share one.

@@ -44,7 +44,7 @@ class TempRoot {
 // `prefix` and a random number; the caller removes it.
 std::filesystem::path makeTemporaryFolder(std::string_view prefix, const std::filesystem::path& under = {});
 
-// A file's bytes; empty when it cannot be read.
+// A file's bytes, as far as they can be read; empty when it cannot be opened.
 std::string fileText(const std::filesystem::path& path);
 
 // One line of <root>/log/events.jsonl. Texts are as in the file (UTF-8).
