@@ -91,10 +91,14 @@ TEST(ServiceAccessE2e, AnOrdinaryUserListsAndInterrogatesButChangesNothing) {
   };
   for (const auto& m : modes) EXPECT_EQ(modeOf(root / m.path), m.mode) << m.path;
 
-  // The pipe and the control socket go with the service.
+  // The pipe and the control socket go with the service's process, which
+  // ends just after it has reported itself stopped.
   EXPECT_EQ(scenario.spoolcmd({"stop"}).exitCode, 0);
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(root / "pipe" / "VornPrintService")));
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(root / "services/VornPrintService/control")));
+  const auto gone = [](const std::filesystem::path& path) {
+    return test::eventually([&] { return !std::filesystem::exists(std::filesystem::symlink_status(path)); });
+  };
+  EXPECT_TRUE(gone(root / "pipe" / "VornPrintService"));
+  EXPECT_TRUE(gone(root / "services/VornPrintService/control"));
 }
 
 TEST(ServiceAccessE2e, APrintAdministratorRunsAndKillsAgents) {
