@@ -28,10 +28,12 @@ endif()
 
 # A compiler cache when the machine has one. Paths under the source folder
 # are hashed relative to it and the build folder is left out of the hash, so
-# a fresh clone in another folder hits what an earlier build compiled.
+# a fresh clone in another folder hits what an earlier build compiled. In
+# depend mode a miss is not preprocessed a second time for the cache: the
+# compiler's own dependency file (-MD) names the headers to hash.
 find_program(VORN_CCACHE ccache)
 if(VORN_CCACHE)
-  set(launcher env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros ${VORN_CCACHE})
+  set(launcher env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 CCACHE_DEPEND=1 ${VORN_CCACHE})
   set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
   set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
 endif()

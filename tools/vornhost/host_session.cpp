@@ -162,7 +162,11 @@ bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, st
     error = "cannot read '" + path + "': " + (errno ? std::strerror(errno) : "cannot open");
     return false;
   }
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // In blocks: a byte-by-byte copy of a report of many megabytes takes
+  // seconds in an unoptimised, instrumented build.
+  std::vector<char> block(1 << 16);
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)
+    bytes.insert(bytes.end(), block.begin(), block.begin() + in.gcount());
   if (in.bad()) {
     error = "cannot read '" + path + "': read error";
     return false;

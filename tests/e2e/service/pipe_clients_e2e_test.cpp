@@ -30,8 +30,15 @@ namespace {
 using namespace std::chrono_literals;
 using platform::posix::UniqueFd;
 
+// g++ tells of AddressSanitizer with a macro, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 #else
 constexpr bool kSanitized = false;
 #endif

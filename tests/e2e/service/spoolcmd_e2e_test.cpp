@@ -65,7 +65,9 @@ using test::fileText;
 TEST(SpoolcmdE2e, CreateStartStopDelete) {
   ServiceScenario scenario;
   const auto folder = scenario.root() / "services" / "VornPrintService";
-  const std::regex waitedOk("  waiting for VornPrintService to stop (\\. ){10,}  ok\n");
+  // A dot a second through the service's ten-second grace period; a loaded
+  // machine stretches each second's poll, so fewer than ten dots are no fault.
+  const std::regex waitedOk("  waiting for VornPrintService to stop (\\. ){5,}  ok\n");
 
   expectAll(scenario, {{{"create"}, "  ok\n", 0}});
   const std::string registration = fileText(folder / "config");

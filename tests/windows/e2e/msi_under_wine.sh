@@ -11,6 +11,7 @@ source_dir=$1 bin_dir=$2 version=$3
 scale=20
 command -v wixl >/dev/null || { echo "SKIPPED: wixl is missing (scripts/setup test installs it)"; exit 77; }
 source "$(dirname "$0")/service_prefix.sh"
+source "$(dirname "$0")/spoolcmd_driver.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-wine-msi-XXXXXX")
 cleanup() {
@@ -18,30 +19,16 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  for f in "$work"/*.out; do [[ -s "$f" ]] && { echo "--- $f"; cat "$f"; }; done
-  exit 1
-}
 trap 'fail "line $LINENO"' ERR
 
 msi=$work/VornPrint-$version.msi
 "$source_dir/packaging/windows/build-msi" "$bin_dir" "$version" "$msi" >"$work/build.out"
 service_prefix_boot "$work/prefix" "$scale"
 folder="$WINEPREFIX/drive_c/Program Files/VornPrint"
+spoolcmd_exe=$folder/spoolcmd.exe
 programs=(spoolcmd VornPrintService spoolagent VornPrintProfiles)
 service_key='HKLM\SYSTEM\CurrentControlSet\Services\VornPrintService'
 
-# Runs an installed spoolcmd.exe with ARGS into $work/spoolcmd.out; its exit code in $rc.
-spoolcmd() {
-  rc=0
-  wine "$folder/spoolcmd.exe" "$@" >"$work/spoolcmd.out" 2>/dev/null || rc=$?
-}
-expect_ok() {
-  spoolcmd "$@"
-  [[ $rc -eq 0 && "$(cat "$work/spoolcmd.out")" == "  ok" ]] || fail "spoolcmd $*: $rc $(cat "$work/spoolcmd.out")"
-}
 expect_stop() {
   spoolcmd stop
   [[ $rc -eq 0 && "$(cat "$work/spoolcmd.out")" =~ ^"  waiting for VornPrintService to stop "(". ")*"  ok"$ ]] ||

@@ -11,6 +11,7 @@ set -euo pipefail
 spoolcmd_exe=$1 host_exe=$2
 scale=20
 source "$(dirname "$0")/service_prefix.sh"
+source "$(dirname "$0")/spoolcmd_driver.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-wine-service-XXXXXX")
 host_pid= hold_pid=
@@ -21,27 +22,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  for f in "$work"/*.out; do [[ -s "$f" ]] && { echo "--- $f"; cat "$f"; }; done
-  exit 1
-}
-
 trap 'echo "FAIL: line $LINENO"' ERR
 service_prefix_boot "$work/prefix" "$scale"
-
-# Runs spoolcmd.exe with ARGS into $work/spoolcmd.out; its exit code in $rc.
-spoolcmd() {
-  rc=0
-  wine "$spoolcmd_exe" "$@" >"$work/spoolcmd.out" 2>/dev/null || rc=$?
-}
-
-# spoolcmd ARGS... must print "  ok" and end with 0.
-expect_ok() {
-  spoolcmd "$@"
-  [[ $rc -eq 0 && "$(cat "$work/spoolcmd.out")" == "  ok" ]] || fail "spoolcmd $*: $rc $(cat "$work/spoolcmd.out")"
-}
 
 # spoolcmd ARGS... must end with 1 after the system's error CODE, as
 #   *** error: TEXT,\n  last error: CODE <the system's text>\r\n\n
