@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "tests/unit/platform/utf16_file.h"
 
 namespace vorn::platform::regfile {
 namespace {
@@ -17,11 +18,6 @@ std::string key(std::string_view name) { return std::string(kProfiles) + "\\" + 
 RegData text(std::string_view s) { return RegData::terminatedText(s); }
 RegData dword(std::uint8_t low) { return RegData{low, 0, 0, 0}; }
 
-std::string utf16(std::string_view ascii) {
-  std::string out = "\xFF\xFE";
-  for (const char c : ascii) out += std::string{c, '\0'};
-  return out;
-}
 
 struct EditCase {
   const char* label;
@@ -48,7 +44,7 @@ TEST_P(Edits, ChangeOnlyTheLinesTheyTouch) {
   EXPECT_TRUE(reread.tree->sameAs(editor->tree()));
 }
 
-const std::string kV5 = "Windows Registry Editor Version 5.00\r\n\r\n";
+const std::string kVersion5 = "Windows Registry Editor Version 5.00\r\n\r\n";
 const std::string kLaser =
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1]\r\n"
     "; the printer on the second floor\r\n"
@@ -65,81 +61,81 @@ const std::string kPrinters =
 INSTANTIATE_TEST_SUITE_P(
     RegFileEditor, Edits,
     ::testing::Values(
-        EditCase{"a value set in place", kV5 + kLaser + kPrinters,
+        EditCase{"a value set in place", kVersion5 + kLaser + kPrinters,
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("laser1"), "PRINTERNAME", kRegSz, text("Laser 2"))); },
-                 kV5 + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1]\r\n"
+                 kVersion5 + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1]\r\n"
                        "; the printer on the second floor\r\n\"Active\"=\"yes\"\r\n"
                        "\"printername\"=\"Laser 2\"\r\n\"MainTray\"=dword:00000007\r\n\r\n" +
                      kPrinters},
         EditCase{"a new value after the key's last one",
-                 kV5 + kLaser + kDisk,
+                 kVersion5 + kLaser + kDisk,
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("LASER1"), "AltTray", kRegDword, dword(2))); },
-                 kV5 + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1]\r\n"
+                 kVersion5 + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1]\r\n"
                        "; the printer on the second floor\r\n\"Active\"=\"yes\"\r\n"
                        "\"printername\"=\"VornPDF\"   \r\n\"MainTray\"=dword:00000007\r\n"
                        "\"AltTray\"=dword:00000002\r\n\r\n" +
                      kDisk},
-        EditCase{"a value deleted", kV5 + kLaser,
+        EditCase{"a value deleted", kVersion5 + kLaser,
                  [](RegFileEditor& e) { EXPECT_TRUE(e.deleteValue(key("LASER1"), "active")); },
-                 kV5 + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1]\r\n"
+                 kVersion5 + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\LASER1]\r\n"
                        "; the printer on the second floor\r\n"
                        "\"printername\"=\"VornPDF\"   \r\n\"MainTray\"=dword:00000007\r\n\r\n"},
-        EditCase{"a new key beside its siblings", kV5 + kLaser + kPrinters,
+        EditCase{"a new key beside its siblings", kVersion5 + kLaser + kPrinters,
                  [](RegFileEditor& e) {
                    EXPECT_TRUE(e.createKey(key("FILE1")));
                    EXPECT_TRUE(e.setValue(key("FILE1"), "Active", kRegSz, text("yes")));
                    EXPECT_FALSE(e.createKey(key("file1")));
                  },
-                 kV5 + kLaser +
+                 kVersion5 + kLaser +
                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\FILE1]\r\n\"Active\"=\"yes\"\r\n\r\n" +
                      kPrinters},
-        EditCase{"a key deleted between others", kV5 + kLaser + kDisk + kPrinters,
-                 [](RegFileEditor& e) { EXPECT_TRUE(e.deleteTree(key("laser1"))); }, kV5 + kDisk + kPrinters},
-        EditCase{"the last profile deleted leaves its parent", kV5 + kLaser + kPrinters,
+        EditCase{"a key deleted between others", kVersion5 + kLaser + kDisk + kPrinters,
+                 [](RegFileEditor& e) { EXPECT_TRUE(e.deleteTree(key("laser1"))); }, kVersion5 + kDisk + kPrinters},
+        EditCase{"the last profile deleted leaves its parent", kVersion5 + kLaser + kPrinters,
                  [](RegFileEditor& e) { EXPECT_TRUE(e.deleteTree(key("LASER1"))); },
-                 kV5 + "[" + std::string(kProfiles) + "]\r\n\r\n" + kPrinters},
+                 kVersion5 + "[" + std::string(kProfiles) + "]\r\n\r\n" + kPrinters},
         EditCase{"a key deleted with its subkeys and skipped names below it",
-                 kV5 + kDisk + "[" + key("DISK1") + "\\Sub]\r\n\r\n[" + key("DISK1") + "\\" + std::string(300, 'x') +
+                 kVersion5 + kDisk + "[" + key("DISK1") + "\\Sub]\r\n\r\n[" + key("DISK1") + "\\" + std::string(300, 'x') +
                      "]\r\n\"a\"=\"1\"\r\n\r\n" + kLaser,
-                 [](RegFileEditor& e) { EXPECT_TRUE(e.deleteTree(key("DISK1"))); }, kV5 + kLaser},
+                 [](RegFileEditor& e) { EXPECT_TRUE(e.deleteTree(key("DISK1"))); }, kVersion5 + kLaser},
         EditCase{"a repeated value: its first line takes it, the later ones go",
-                 kV5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n\r\n[" + key("A") +
+                 kVersion5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n\r\n[" + key("A") +
                      "]\r\n\"X\"=\"3\"\r\n\"z\"=\"4\"\r\n",
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("A"), "x", kRegSz, text("new"))); },
-                 kV5 + "[" + key("A") + "]\r\n\"x\"=\"new\"\r\n\"y\"=\"2\"\r\n\r\n[" + key("A") + "]\r\n\"z\"=\"4\"\r\n"},
+                 kVersion5 + "[" + key("A") + "]\r\n\"x\"=\"new\"\r\n\"y\"=\"2\"\r\n\r\n[" + key("A") + "]\r\n\"z\"=\"4\"\r\n"},
         EditCase{"a key deleted and written again: only the later section counts",
-                 kV5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\r\n[-" + key("A") + "]\r\n\r\n[" + key("A") +
+                 kVersion5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\r\n[-" + key("A") + "]\r\n\r\n[" + key("A") +
                      "]\r\n\"y\"=\"2\"\r\n",
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("A"), "x", kRegSz, text("3"))); },
-                 kV5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\r\n[-" + key("A") + "]\r\n\r\n[" + key("A") +
+                 kVersion5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\r\n[-" + key("A") + "]\r\n\r\n[" + key("A") +
                      "]\r\n\"y\"=\"2\"\r\n\"x\"=\"3\"\r\n"},
-        EditCase{"no line end at the end of the file", kV5 + "[" + key("A") + "]\r\n\"x\"=\"1\"",
+        EditCase{"no line end at the end of the file", kVersion5 + "[" + key("A") + "]\r\n\"x\"=\"1\"",
                  [](RegFileEditor& e) {
                    EXPECT_TRUE(e.setValue(key("A"), "y", kRegSz, text("2")));
                    EXPECT_TRUE(e.createKey(key("B")));
                  },
-                 kV5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n\r\n[" + key("B") + "]\r\n\r\n"},
+                 kVersion5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n\r\n[" + key("B") + "]\r\n\r\n"},
         EditCase{"LF line ends and REGEDIT4's 8-bit text stay",
                  "REGEDIT4\n\n[" + key("Caf\xE9") + "]\n\"Location\"=\"Z\xFCrich\"\n",
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("CAF\xC9"), "User", kRegSz, text("M\xFCller"))); },
                  "REGEDIT4\n\n[" + key("Caf\xE9") + "]\n\"Location\"=\"Z\xFCrich\"\n\"User\"=\"M\xFCller\"\n"},
         EditCase{"a UTF-8 file's text stays UTF-8, its byte-order mark kept",
-                 "\xEF\xBB\xBF" + kV5 + "[" + key("Caf\xC3\xA9") + "]\r\n\r\n",
+                 "\xEF\xBB\xBF" + kVersion5 + "[" + key("Caf\xC3\xA9") + "]\r\n\r\n",
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("caf\xC9"), "User", kRegSz, text("M\xFCller"))); },
-                 "\xEF\xBB\xBF" + kV5 + "[" + key("Caf\xC3\xA9") + "]\r\n\"User\"=\"M\xC3\xBCller\"\r\n\r\n"},
-        EditCase{"a UTF-16 file stays UTF-16", utf16(kV5 + kDisk),
+                 "\xEF\xBB\xBF" + kVersion5 + "[" + key("Caf\xC3\xA9") + "]\r\n\"User\"=\"M\xC3\xBCller\"\r\n\r\n"},
+        EditCase{"a UTF-16 file stays UTF-16", test::asciiAsUtf16File(kVersion5 + kDisk),
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("DISK1"), "Active", kRegSz, text("yes"))); },
-                 utf16(kV5 + "[" + key("DISK1") + "]\r\n\"Active\"=\"yes\"\r\n\r\n")},
+                 test::asciiAsUtf16File(kVersion5 + "[" + key("DISK1") + "]\r\n\"Active\"=\"yes\"\r\n\r\n")},
         EditCase{"a name the code page cannot hold is another key than its ANSI form",
-                 kV5 + "[" + key("\xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA") + "]\r\n\"n\"=\"1\"\r\n\r\n[" + key("???") +
+                 kVersion5 + "[" + key("\xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA") + "]\r\n\"n\"=\"1\"\r\n\r\n[" + key("???") +
                      "]\r\n\"n\"=\"2\"\r\n\r\n",
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("???"), "n", kRegSz, text("3"))); },
-                 kV5 + "[" + key("\xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA") + "]\r\n\"n\"=\"1\"\r\n\r\n[" + key("???") +
+                 kVersion5 + "[" + key("\xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA") + "]\r\n\"n\"=\"1\"\r\n\r\n[" + key("???") +
                      "]\r\n\"n\"=\"3\"\r\n\r\n"},
         EditCase{"an edit the file's own deletions defeat: written whole instead",
-                 kV5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n\"x\"=-\r\n\"x\"=\"3\"\r\n",
+                 kVersion5 + "[" + key("A") + "]\r\n\"x\"=\"1\"\r\n\"y\"=\"2\"\r\n\"x\"=-\r\n\"x\"=\"3\"\r\n",
                  [](RegFileEditor& e) { EXPECT_TRUE(e.setValue(key("A"), "x", kRegSz, text("4"))); },
-                 kV5 + "[" + key("A") + "]\r\n\"y\"=\"2\"\r\n\"x\"=\"4\"\r\n\r\n"}),
+                 kVersion5 + "[" + key("A") + "]\r\n\"y\"=\"2\"\r\n\"x\"=\"4\"\r\n\r\n"}),
     [](const auto& info) {
       std::string name = info.param.label;
       for (char& c : name) {
@@ -155,7 +151,7 @@ TEST(RegFileEditor, RefusesWhatIsNotThere) {
   EXPECT_TRUE(editor.createKey(key("A")));
   EXPECT_FALSE(editor.deleteValue(key("A"), "x"));
   EXPECT_FALSE(editor.deleteTree("HKEY_LOCAL_MACHINE"));
-  EXPECT_EQ(editor.bytes(), kV5 + "[" + key("A") + "]\r\n\r\n");
+  EXPECT_EQ(editor.bytes(), kVersion5 + "[" + key("A") + "]\r\n\r\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // six (a linear parser measures up to about two here). The fastest of a few
 // rounds counts, so that a loaded machine does not decide.
 #include "platform/regfile/reg_parser.h"
+#include "tests/unit/platform/utf16_file.h"
 
 #include <gtest/gtest.h>
 
@@ -52,14 +53,6 @@ std::string oneLongHexValue(int n) {
   return text + "\r\n";
 }
 
-std::string utf16(const std::string& ascii) {
-  std::string out = "\xFF\xFE";
-  for (const char c : ascii) {
-    out.push_back(c);
-    out.push_back('\0');
-  }
-  return out;
-}
 
 // Every value of every key, so that the values a parse leaves in the text
 // until asked for are read too.
@@ -101,7 +94,7 @@ TEST(RegFileSpeed, TimeGrowsLinearlyWithTheFile) {
       {"many values in one key", manyValuesInOneKey},
       {"many keys under changing parents", manyKeysUnderDeepParents},
       {"one long hex value", oneLongHexValue},
-      {"many profiles in UTF-16", [](int n) { return utf16(manyProfiles(n)); }},
+      {"many profiles in UTF-16", [](int n) { return test::asciiAsUtf16File(manyProfiles(n)); }},
   };
   constexpr int kSmall = 1000;  // about 100 KB of the profiles shape
   constexpr int kTimes = 16;

@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/platform/utf16_file.h"
+
 namespace vorn::platform::regfile {
 namespace {
+
+using test::utf16File;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -20,16 +24,6 @@ constexpr std::string_view kV4 = "REGEDIT4\r\n\r\n";
 constexpr std::string_view kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Kolvane\\VornPrint\\profiles\\laser1";
 
 Bytes bytesOf(std::string_view s) { return Bytes(s.begin(), s.end()); }
-
-// UTF-16LE with a byte-order mark, as "reg export" writes files.
-std::string utf16File(std::u16string_view text) {
-  std::string out = "\xFF\xFE";
-  for (const char16_t unit : text) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
-  }
-  return out;
-}
 
 RegTree parseOk(std::string_view text) {
   RegParseResult result = parseRegFile(text, "test.reg");

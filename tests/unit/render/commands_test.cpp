@@ -28,11 +28,6 @@ INSTANTIATE_TEST_SUITE_P(Values, ParameterValueTest,
                                            ValueCase{"4294967297", 1},
                                            ValueCase{"\xff", -159}));
 
-// A command followed by a NUL (which ends the parameter and is skipped).
-std::string command(char letter, const std::string& parameter) {
-  return std::string("\x02") + letter + parameter + std::string(1, '\0');
-}
-
 struct CommandCase {
   const char* name;
   std::string stream;

@@ -9,10 +9,6 @@
 namespace vorn::testing {
 namespace {
 
-std::string command(char letter, const std::string& parameter) {
-  return std::string("\x02") + letter + parameter + std::string(1, '\0');
-}
-
 struct FontCase {
   const char* name;
   std::string commands;

@@ -8,10 +8,6 @@
 namespace vorn::testing {
 namespace {
 
-std::string command(char letter, const std::string& parameter) {
-  return std::string("\x02") + letter + parameter + std::string(1, '\0');
-}
-
 class PageSetupTest : public RenderFixture {};
 
 TEST_F(PageSetupTest, StartSetsTheTextConventionsAndNamesTheDocument) {

@@ -26,6 +26,11 @@ inline std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// A command followed by a NUL (which ends the parameter and is skipped).
+inline std::string command(char letter, const std::string& parameter) {
+  return std::string("\x02") + letter + parameter + std::string(1, '\0');
+}
+
 class RenderFixture : public ::testing::Test {
  protected:
   RenderFixture() : deviceMode(fakes::FakePrinterSystem{}.driverSize) {
