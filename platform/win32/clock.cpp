@@ -15,9 +15,13 @@ namespace {
 
 constexpr unsigned kMaxTimeScale = 1000;
 
+// Read on first use, from inside waits and sleeps, which leave the caller's
+// last error as it was: looking up an absent variable sets ERROR_ENVVAR_NOT_FOUND.
 unsigned readTimeScale() {
+  const DWORD callersError = ::GetLastError();
   std::array<char, 16> text{};
   const DWORD length = ::GetEnvironmentVariableA("VORNPRINT_TIME_SCALE", text.data(), static_cast<DWORD>(text.size()));
+  ::SetLastError(callersError);
   if (length == 0 || length >= text.size()) return 1;
   const std::string_view value(text.data(), length);
   unsigned scale = 0;
