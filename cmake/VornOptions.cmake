@@ -38,19 +38,13 @@ if(VORN_CCACHE)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
 endif()
 
-# A faster linker where the toolchain takes one: mold for ELF, lld for the
-# mingw-w64 cross build (mold does not write PE files).
-if(NOT VORN_LINKER)
-  if(WIN32)
-    find_program(VORN_LLD ld.lld)
-    if(VORN_LLD)
-      set(VORN_LINKER lld)
-    endif()
-  else()
-    find_program(VORN_MOLD mold)
-    if(VORN_MOLD)
-      set(VORN_LINKER mold)
-    endif()
+# mold links the Linux programs in under half of ld.bfd's time (the sanitizer
+# build's 39 links: 22 s against 49 s). The mingw-w64 cross build keeps its own
+# ld: mold does not write PE files, and lld measured no faster there.
+if(NOT VORN_LINKER AND NOT WIN32)
+  find_program(VORN_MOLD mold)
+  if(VORN_MOLD)
+    set(VORN_LINKER mold)
   endif()
 endif()
 if(VORN_LINKER)
