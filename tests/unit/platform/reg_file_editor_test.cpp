@@ -18,7 +18,6 @@ std::string key(std::string_view name) { return std::string(kProfiles) + "\\" + 
 RegData text(std::string_view s) { return RegData::terminatedText(s); }
 RegData dword(std::uint8_t low) { return RegData{low, 0, 0, 0}; }
 
-
 struct EditCase {
   const char* label;
   std::string before;

@@ -53,7 +53,6 @@ std::string oneLongHexValue(int n) {
   return text + "\r\n";
 }
 
-
 // Every value of every key, so that the values a parse leaves in the text
 // until asked for are read too.
 std::size_t valueCount(const RegKey& key) {
